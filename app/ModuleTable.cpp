@@ -1,0 +1,45 @@
+#include "app/ModuleTable.h"
+
+#include "app/INIUtil.h"
+#include "suite/Rt_Route.h"
+
+#include <array>
+
+namespace app {
+namespace {
+
+const std::array<ModuleRow, 13> Rows = {{
+    {1, "framework", nullptr, nullptr},  // the application object, outside the table's calls
+    {2, "Rt_Route", suite::Rt_Route_Startup, nullptr},
+    {3, "Rt_Param", nullptr, nullptr},
+    {4, "DDB_Address", nullptr, nullptr},
+    {5, "ClientProcs", nullptr, nullptr},
+    {5, "ClientProcs", nullptr, nullptr},  // a second unit binds the same table
+    {6, "OCLError", nullptr, nullptr},
+    {7, "OCL", nullptr, nullptr},
+    {8, "Rt_forms", nullptr, nullptr},
+    {9, "DDB_Names", nullptr, nullptr},
+    {10, "Rt_Util", nullptr, nullptr},
+    {11, "INIUtil", INIUtil_Startup, nullptr},
+    {12, "MelSet", nullptr, nullptr},
+}};
+
+}  // namespace
+
+std::span<const ModuleRow> ModuleTable() { return Rows; }
+
+void RunStartups(const ModuleObserver& observe) {
+  for (const ModuleRow& row : Rows) {
+    if (row.Startup) row.Startup();
+    if (observe) observe(row);
+  }
+}
+
+void RunShutdowns(const ModuleObserver& observe) {
+  for (auto it = Rows.rbegin(); it != Rows.rend(); ++it) {
+    if (it->Shutdown) it->Shutdown();
+    if (observe) observe(*it);
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,65 @@
+// Module handles are dynamic-loader handles; handle 0 is the running program.
+
+#include "platform/Windows.h"
+
+#include <cstring>
+#include <dlfcn.h>
+#include <link.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+DWORD CopyName(const std::string& name, LPSTR buffer, DWORD size) {
+  if (!buffer || size == 0 || name.empty()) return 0;
+  std::size_t n = std::min<std::size_t>(name.size(), size - 1);
+  std::memcpy(buffer, name.data(), n);
+  buffer[n] = '\0';
+  return static_cast<DWORD>(n);
+}
+
+std::string ProgramFileName() {
+  char path[4096];
+  ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return {};
+  return std::string(path, static_cast<std::size_t>(n));
+}
+
+// The loader's entry for a handle, found by walking the list of loaded objects so that
+// a handle of an unloaded module is recognised without being dereferenced.
+const link_map* LoadedEntry(HMODULE module) {
+  void* self = ::dlopen(nullptr, RTLD_NOW);
+  link_map* map = nullptr;
+  if (!self || ::dlinfo(self, RTLD_DI_LINKMAP, &map) != 0) return nullptr;
+  while (map && map->l_prev) map = map->l_prev;
+  for (; map; map = map->l_next)
+    if (static_cast<void*>(map) == module) return map;
+  return nullptr;
+}
+
+}  // namespace
+
+HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
+  if (!lpModuleName) return nullptr;
+  // RTLD_NOLOAD finds a module only when it is already loaded; the extra reference is dropped
+  // again at once, the module stays loaded by whoever loaded it.
+  void* handle = ::dlopen(lpModuleName, RTLD_NOW | RTLD_NOLOAD);
+  if (handle) ::dlclose(handle);
+  return handle;
+}
+
+DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
+  if (!hModule) return CopyName(ProgramFileName(), lpFilename, nSize);
+  const link_map* entry = LoadedEntry(hModule);
+  if (!entry || !entry->l_name || !*entry->l_name) return 0;
+  return CopyName(entry->l_name, lpFilename, nSize);
+}
+
+FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  if (!lpProcName) return nullptr;
+  void* module = hModule;
+  if (!module) module = ::dlopen(nullptr, RTLD_NOW);
+  else if (!LoadedEntry(hModule)) return nullptr;
+  void* address = ::dlsym(module, lpProcName);
+  return reinterpret_cast<FARPROC>(address);
+}

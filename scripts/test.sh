@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the project twice (plain, and with AddressSanitizer and
+# UndefinedBehaviorSanitizer), starts the test services, and runs every test in both builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/install-deps.sh
+
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/melrok-runtime.XXXXXX)}
+chmod 0700 "$XDG_RUNTIME_DIR"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+status=0
+for kind in release sanitize; do
+  echo "== build: $kind"
+  scripts/build.sh "$kind"
+  dir=build; [ "$kind" = sanitize ] && dir=build-sanitize
+  echo "== tests: $kind"
+  ctest --test-dir "$dir" --output-on-failure -j 2 || status=1
+done
+exit $status
