@@ -18,6 +18,7 @@ std::string DirectoryPart(std::string_view path) {
 TMelrokForm::TMelrokForm(QWidget* parent)
     : suite::TServerDialog(parent), ui_(std::make_unique<Ui::MelrokForm>()) {
   ui_->setupUi(this);
+  move(337, 259);  // placed where it was designed, not centred
   PalomirOpenDialog = new rtl::TOpenDialog(this);
   PalomirOpenDialog->setObjectName("PalomirOpenDialog");
   PalomirOpenDialog->Filter = "Palomir Software|Palomir.exe";

@@ -55,6 +55,9 @@ class ShortString {
     return a.view() == b.view();
   }
   friend bool operator==(const ShortString& a, std::string_view b) noexcept { return a.view() == b; }
+  friend bool operator==(const ShortString& a, const std::string& b) noexcept {
+    return a.view() == std::string_view(b);
+  }
   friend bool operator==(const ShortString& a, const char* b) noexcept {
     return a.view() == std::string_view(b ? b : "");
   }

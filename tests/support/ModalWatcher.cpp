@@ -1,6 +1,7 @@
 #include "tests/support/ModalWatcher.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QWidget>
 

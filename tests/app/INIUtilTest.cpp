@@ -1,0 +1,172 @@
+#include "app/INIUtil.h"
+#include "tests/support/TempFolder.h"
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace app;
+using testing_support::ReadFile;
+using testing_support::ScopedEnv;
+using testing_support::TempFolder;
+using testing_support::WriteFile;
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  SettingsFile() : windir_("WINDIR", folder_.Path().c_str()) { INIUtil_Startup(); }
+  std::string Ini() const { return folder_.File("Tessora.INI"); }
+
+  TempFolder folder_;
+  ScopedEnv windir_;
+};
+
+std::size_t FilesIn(const std::string& folder) {
+  std::size_t n = 0;
+  for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(folder)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST_F(SettingsFile, PathIsWindowsDirectoryBackslashFileName) {
+  EXPECT_EQ(std::string(IniFileName()), folder_.Path() + "\\Tessora.INI");
+}
+
+TEST_F(SettingsFile, MissingFileGivesDefaultAndFirstWriteCreatesIt) {
+  EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", "none"), "none");
+  EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", ""), "");
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "C:\\Palomir\\"));
+  EXPECT_EQ(ReadFile(Ini()), "[Fitters]\nMelrokPM=C:\\Palomir\\\n");
+  EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", "none"), "C:\\Palomir\\");
+}
+
+TEST_F(SettingsFile, ReadsAsWindowsDoes) {
+  WriteFile(Ini(),
+            "; recorded by the setup\r\n"
+            "[other]\r\nMelrokPM=wrong section\r\n"
+            "  [ FITTERS ]  \r\n"
+            ";MelrokPM=commented out\r\n"
+            "  melrokpm  =  \"/opt/palomir/\"  \r\n"
+            "MelrokPM=second match loses\r\n"
+            "Empty=\r\n"
+            "[Fitters]\r\nOther=later section loses\r\n");
+  EXPECT_EQ(ReadIniString("fitters", "MELROKPM", "none"), "/opt/palomir/");
+  // A key that exists with an empty value is not missing.
+  EXPECT_EQ(ReadIniString("Fitters", "Empty", "none"), "");
+  EXPECT_EQ(ReadIniString("Fitters", "Other", "none"), "none");
+}
+
+TEST_F(SettingsFile, LongTextsAreCutTo255) {
+  std::string section(255, 's'), key(255, 'k'), value(255, 'v');
+  ASSERT_TRUE(WriteIniString(section, key, value));
+  EXPECT_EQ(ReadIniString(section, key, "").str(), value);
+
+  WriteFile(Ini(), "[Fitters]\nMelrokPM=" + std::string(300, 'x') + "\n");
+  EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", "").str(), std::string(255, 'x'));
+}
+
+TEST_F(SettingsFile, WriteKeepsEverythingElseAndTheLineEndings) {
+  const std::string before =
+      "; PLD settings\r\n[Fitters]\r\nMelrokPM=old\\\r\nOther=1\r\n\r\n[Tools]\r\nA=b";
+  WriteFile(Ini(), before);
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "new\\"));
+  EXPECT_EQ(ReadFile(Ini()),
+            "; PLD settings\r\n[Fitters]\r\nMelrokPM=new\\\r\nOther=1\r\n\r\n[Tools]\r\nA=b");
+
+  ASSERT_TRUE(WriteIniString("Fitters", "Added", "x"));
+  ASSERT_TRUE(WriteIniString("New", "Key", "y"));
+  EXPECT_EQ(ReadFile(Ini()),
+            "; PLD settings\r\n[Fitters]\r\nMelrokPM=new\\\r\nOther=1\r\nAdded=x\r\n\r\n"
+            "[Tools]\r\nA=b\r\n[New]\r\nKey=y\r\n");
+
+  WriteFile(Ini(), "[Fitters]\nMelrokPM=a\n");
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "b"));
+  EXPECT_EQ(ReadFile(Ini()), "[Fitters]\nMelrokPM=b\n");
+}
+
+TEST_F(SettingsFile, RefusedWritesReturnFalseAndChangeNothing) {
+  const std::string before = "[Fitters]\nMelrokPM=kept\\\n";
+  WriteFile(Ini(), before);
+  ::chmod(Ini().c_str(), 0444);
+  EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "new\\"));
+  EXPECT_EQ(ReadFile(Ini()), before);
+  ::chmod(Ini().c_str(), 0644);
+
+  // Texts that would change the file's structure.
+  EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "a\n[Other]\nKey=b"));
+  EXPECT_FALSE(WriteIniString("Fitters", "Melrok=PM", "x"));
+  EXPECT_EQ(ReadFile(Ini()), before);
+
+  SetIniFileName(folder_.File("missing-folder\\Tessora.INI"));
+  EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "new\\"));
+  EXPECT_FALSE(testing_support::FileExists(folder_.File("missing-folder")));
+}
+
+TEST_F(SettingsFile, AWriteIsAllOrNothing) {
+  const std::string before = "[Fitters]\nMelrokPM=" + std::string(200, 'o') + "\n";
+  WriteFile(Ini(), before);
+  auto inode = [&] {
+    struct stat st {};
+    ::stat(Ini().c_str(), &st);
+    return st.st_ino;
+  };
+  ino_t original = inode();
+
+  // A write that cannot be finished (the file-size limit stops it half-way) leaves the old file
+  // whole and no temporary file behind.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  rlimit tiny = old;
+  tiny.rlim_cur = 64;
+  ::setrlimit(RLIMIT_FSIZE, &tiny);
+  bool written = WriteIniString("Fitters", "MelrokPM", std::string(250, 'n'));
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadFile(Ini()), before);
+  EXPECT_EQ(inode(), original);
+  EXPECT_EQ(FilesIn(folder_.Path()), 1u);
+
+  // A finished write replaces the file whole, never rewriting it in place.
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "n"));
+  EXPECT_NE(inode(), original);
+  EXPECT_EQ(FilesIn(folder_.Path()), 1u);
+}
+
+TEST(SettingsFilePath, DriveRootLikeDirectoryGivesTwoSeparators) {
+  TempFolder folder;
+  std::string root = folder.Path() + "/";
+  ScopedEnv windir("WINDIR", root.c_str());
+  INIUtil_Startup();
+  EXPECT_EQ(std::string(IniFileName()), root + "\\Tessora.INI");
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "x"));
+  EXPECT_EQ(ReadFile(folder.File("Tessora.INI")), "[Fitters]\nMelrokPM=x\n");
+}
+
+TEST(SettingsFilePath, TooLongWindowsDirectoryLeavesThePathEmpty) {
+  TempFolder folder;
+  for (std::size_t extra : {250u - folder.Path().size(), 260u - folder.Path().size()}) {
+    // 250 fits the Windows directory but not the joined path; 260 fits neither.
+    std::string windir = folder.Path() + "/" + std::string(extra - 1, 'w');
+    ScopedEnv env("WINDIR", windir.c_str());
+    INIUtil_Startup();
+    EXPECT_STREQ(IniFileName(), "") << windir.size();
+    EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", "default"), "default");
+    EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "x"));
+  }
+}
+
+TEST(SettingsFilePath, WindowsDirectoryFallsBackToTheConfigFolder) {
+  TempFolder folder;
+  ScopedEnv windir("WINDIR", "");
+  ScopedEnv config("XDG_CONFIG_HOME", folder.Path().c_str());
+  EXPECT_EQ(DefaultIniFileName(), folder.Path() + "\\Tessora.INI");
+  ScopedEnv noConfig("XDG_CONFIG_HOME", nullptr);
+  ScopedEnv home("HOME", folder.Path().c_str());
+  EXPECT_EQ(DefaultIniFileName(), folder.Path() + "/.config\\Tessora.INI");
+  EXPECT_TRUE(std::filesystem::is_directory(folder.File(".config")));
+}

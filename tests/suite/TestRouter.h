@@ -1,0 +1,50 @@
+#pragma once
+// Loads the test router library and binds the router to it for one test.
+
+#include "suite/Rt_Route.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace testing_support {
+
+class TestRouter {
+ public:
+  explicit TestRouter(const char* path) {
+    handle_ = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    EXPECT_NE(handle_, nullptr) << ::dlerror();
+    suite::RouterModule = handle_;
+    suite::RouterDetached = false;
+    suite::LoadRouterEntries();
+    if (auto clear = Function<void (*)()>("TestRouter_Clear")) clear();
+  }
+  ~TestRouter() { Unbind(); Unload(); }
+
+  std::string Calls() const {
+    auto calls = Function<const char* (*)()>("TestRouter_Calls");
+    return calls ? calls() : "";
+  }
+  void SetClientMainWindow(HWND window) const {
+    if (auto set = Function<void (*)(DWORD)>("TestRouter_SetClientMainWindow")) set(window);
+  }
+  void Unbind() {
+    suite::RouterModule = nullptr;
+    suite::RouterDetached = false;
+    suite::LoadRouterEntries();
+  }
+  // Unloads the library while the binding still holds its handle and entries.
+  void Unload() {
+    if (handle_) ::dlclose(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  template <class F>
+  F Function(const char* name) const {
+    return handle_ ? reinterpret_cast<F>(::dlsym(handle_, name)) : nullptr;
+  }
+  void* handle_ = nullptr;
+};
+
+}  // namespace testing_support
