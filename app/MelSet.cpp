@@ -30,6 +30,9 @@ TMelrokForm::TMelrokForm(QWidget* parent)
   Label2 = ui_->Label2;
   Label3 = ui_->Label3;
   Label4 = ui_->Label4;
+  // Labels size themselves to their text in the window's font.
+  for (QLabel* label : {Label1, Label2, Label3, Label4})
+    label->resize(label->sizeHint().width(), label->height());
   connect(Browse, &QPushButton::clicked, this, [this] { rtl::Guarded([this] { BrowseClick(); }); });
   connect(BSet, &QPushButton::clicked, this, [this] { rtl::Guarded([this] { BSetClick(); }); });
   connect(BCancel, &QPushButton::clicked, this,

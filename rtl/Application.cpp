@@ -4,6 +4,7 @@
 #include "rtl/Exceptions.h"
 
 #include <QFileInfo>
+#include <QFont>
 #include <QWidget>
 
 namespace rtl {
@@ -17,6 +18,9 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   // The main form ends the application itself (see TForm); Qt's own rule would also end it
   // when a last dialog closes.
   setQuitOnLastWindowClosed(false);
+  // Windows dialog fonts named by stored forms, drawn with a metric-compatible free font.
+  for (const char* family : {"MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2", "Arial"})
+    QFont::insertSubstitution(family, "Liberation Sans");
 }
 
 Application::~Application() {

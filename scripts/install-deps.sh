@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
-  qt6-base-dev
+  qt6-base-dev fonts-liberation2
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql
   xvfb xauth xdotool xclip

@@ -6,6 +6,7 @@
 #include "tests/support/TempFolder.h"
 
 #include <QFileDialog>
+#include <QFontInfo>
 #include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -68,11 +69,19 @@ TEST_F(SetupWindow, LayoutTextsAndTabOrderAsDesigned) {
     QWidget* widget;
     QRect geometry;
   };
-  for (const Expected& e : {Expected{form.Label2, {8, 8, 276, 13}},
-                            Expected{form.Label3, {8, 24, 278, 13}},
-                            Expected{form.Label4, {8, 40, 298, 13}},
-                            Expected{form.Label1, {16, 80, 164, 13}},
-                            Expected{form.Edit1, {16, 96, 201, 21}},
+  // Labels keep their place and size themselves to their text, inside the window.
+  for (const Expected& e : {Expected{form.Label2, {8, 8, 0, 13}}, Expected{form.Label3, {8, 24, 0, 13}},
+                            Expected{form.Label4, {8, 40, 0, 13}},
+                            Expected{form.Label1, {16, 80, 0, 13}}}) {
+    auto* label = static_cast<QLabel*>(e.widget);
+    EXPECT_EQ(label->pos(), e.geometry.topLeft());
+    int text = label->fontMetrics().horizontalAdvance(label->text());
+    EXPECT_GE(label->width(), text);
+    EXPECT_LE(label->width(), text + 2);
+    EXPECT_LE(label->geometry().right(), form.width());
+  }
+  EXPECT_EQ(QFontInfo(form.font()).family(), "Liberation Sans");
+  for (const Expected& e : {Expected{form.Edit1, {16, 96, 201, 21}},
                             Expected{form.Browse, {224, 96, 75, 25}},
                             Expected{form.BSet, {16, 136, 75, 25}},
                             Expected{form.BCancel, {224, 136, 75, 25}}})

@@ -1,0 +1,37 @@
+#include "app/INIUtil.h"
+#include "app/ModuleTable.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+using namespace app;
+
+TEST(ModuleTable, StartUpsRunInTableOrderAndShutDownsInReverse) {
+  testing_support::TempFolder folder;
+  testing_support::ScopedEnv windir("WINDIR", folder.Path().c_str());
+  SetIniFileName("");
+
+  std::vector<std::string> seen;
+  std::vector<std::string> pathWhenSeen;
+  auto observe = [&](const ModuleRow& row) {
+    seen.push_back(std::to_string(row.Order) + " " + row.Module);
+    pathWhenSeen.push_back(IniFileName());
+  };
+  RunStartups(observe);
+  const std::vector<std::string> order = {
+      "1 framework", "2 Rt_Route",  "3 Rt_Param", "4 DDB_Address", "5 ClientProcs",
+      "5 ClientProcs", "6 OCLError", "7 OCL",     "8 Rt_forms",    "9 DDB_Names",
+      "10 Rt_Util",  "11 INIUtil",  "12 MelSet"};
+  EXPECT_EQ(seen, order);
+  // The settings-file path is fixed by its own row, after the suite units and before the window.
+  const std::string path = folder.Path() + "\\Tessora.INI";
+  EXPECT_EQ(pathWhenSeen[9], "");
+  EXPECT_EQ(pathWhenSeen[11], path);
+
+  seen.clear();
+  RunShutdowns(observe);
+  EXPECT_EQ(seen, std::vector<std::string>(order.rbegin(), order.rend()));
+  EXPECT_EQ(std::string(IniFileName()), path);  // keeps its value until the process ends
+}
