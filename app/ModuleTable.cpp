@@ -1,6 +1,7 @@
 #include "app/ModuleTable.h"
 
 #include "app/INIUtil.h"
+#include "suite/ClientProcs.h"
 #include "suite/Rt_Route.h"
 
 #include <array>
@@ -13,8 +14,8 @@ const std::array<ModuleRow, 13> Rows = {{
     {2, "Rt_Route", suite::Rt_Route_Startup, nullptr},
     {3, "Rt_Param", nullptr, nullptr},
     {4, "DDB_Address", nullptr, nullptr},
-    {5, "ClientProcs", nullptr, nullptr},
-    {5, "ClientProcs", nullptr, nullptr},  // a second unit binds the same table
+    {5, "ClientProcs", suite::ClientProcs_Startup, nullptr},
+    {5, "ClientProcs", suite::ClientProcs_Startup, nullptr},  // a second unit binds it again
     {6, "OCLError", nullptr, nullptr},
     {7, "OCL", nullptr, nullptr},
     {8, "Rt_forms", nullptr, nullptr},

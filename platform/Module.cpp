@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <link.h>
 #include <string>
+#include <strings.h>
 #include <unistd.h>
 
 namespace {
@@ -26,12 +27,14 @@ std::string ProgramFileName() {
 }
 
 // The loader's entry for a handle, found by walking the list of loaded objects so that
-// a handle of an unloaded module is recognised without being dereferenced.
+// a handle of an unloaded module is recognised without being dereferenced. For nullptr, the
+// first entry of the list.
 const link_map* LoadedEntry(HMODULE module) {
   void* self = ::dlopen(nullptr, RTLD_NOW);
   link_map* map = nullptr;
   if (!self || ::dlinfo(self, RTLD_DI_LINKMAP, &map) != 0) return nullptr;
   while (map && map->l_prev) map = map->l_prev;
+  if (!module) return map;
   for (; map; map = map->l_next)
     if (static_cast<void*>(map) == module) return map;
   return nullptr;
@@ -40,12 +43,23 @@ const link_map* LoadedEntry(HMODULE module) {
 }  // namespace
 
 HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
-  if (!lpModuleName) return nullptr;
+  if (!lpModuleName || !*lpModuleName) return nullptr;
   // RTLD_NOLOAD finds a module only when it is already loaded; the extra reference is dropped
   // again at once, the module stays loaded by whoever loaded it.
   void* handle = ::dlopen(lpModuleName, RTLD_NOW | RTLD_NOLOAD);
-  if (handle) ::dlclose(handle);
-  return handle;
+  if (handle) {
+    ::dlclose(handle);
+    return handle;
+  }
+  // As on Windows, a bare module name matches a loaded module's file name in any letter case.
+  if (std::strpbrk(lpModuleName, "/\\")) return nullptr;
+  for (const link_map* map = LoadedEntry(nullptr); map; map = map->l_next) {
+    const char* path = map->l_name ? map->l_name : "";
+    const char* base = std::strrchr(path, '/');
+    base = base ? base + 1 : path;
+    if (*base && ::strcasecmp(base, lpModuleName) == 0) return const_cast<link_map*>(map);
+  }
+  return nullptr;
 }
 
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {

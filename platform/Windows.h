@@ -106,4 +106,47 @@ std::size_t GlobalSize(HGLOBAL hMem);
 // Message box.
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
+// Fonts.
+constexpr int LF_FACESIZE = 32;
+struct LOGFONTA {
+  LONG lfHeight;
+  LONG lfWidth;
+  LONG lfEscapement;
+  LONG lfOrientation;
+  LONG lfWeight;
+  BYTE lfItalic;
+  BYTE lfUnderline;
+  BYTE lfStrikeOut;
+  BYTE lfCharSet;
+  BYTE lfOutPrecision;
+  BYTE lfClipPrecision;
+  BYTE lfQuality;
+  BYTE lfPitchAndFamily;
+  char lfFaceName[LF_FACESIZE];
+};
+static_assert(sizeof(LOGFONTA) == 60);
+constexpr LONG FW_NORMAL = 400;
+constexpr LONG FW_BOLD = 700;
+
+// Copies at most cbBuffer bytes of the font's description; the count copied, 0 for a bad handle.
+int GetObjectA(HFONT h, int cbBuffer, LPVOID lpvObject);
+HFONT CreateFontIndirectA(const LOGFONTA* lplf);
+BOOL DeleteObject(HFONT ho);
+
+// Context help.
+constexpr int HELPINFO_WINDOW = 1;
+constexpr int HELPINFO_MENUITEM = 2;
+struct POINT {
+  LONG x;
+  LONG y;
+};
+struct HELPINFO {
+  UINT cbSize;
+  int iContextType;
+  int iCtrlId;
+  HWND hItemHandle;
+  DWORD dwContextId;
+  POINT MousePos;
+};
+
 #endif
