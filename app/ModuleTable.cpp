@@ -2,7 +2,10 @@
 
 #include "app/INIUtil.h"
 #include "suite/ClientProcs.h"
+#include "suite/DDB_Names.h"
+#include "suite/Rt_Param.h"
 #include "suite/Rt_Route.h"
+#include "suite/Rt_Util.h"
 
 #include <array>
 
@@ -12,15 +15,15 @@ namespace {
 const std::array<ModuleRow, 13> Rows = {{
     {1, "framework", nullptr, nullptr},  // the application object, outside the table's calls
     {2, "Rt_Route", suite::Rt_Route_Startup, nullptr},
-    {3, "Rt_Param", nullptr, nullptr},
+    {3, "Rt_Param", suite::Rt_Param_Startup, suite::Rt_Param_Shutdown},
     {4, "DDB_Address", nullptr, nullptr},
     {5, "ClientProcs", suite::ClientProcs_Startup, nullptr},
     {5, "ClientProcs", suite::ClientProcs_Startup, nullptr},  // a second unit binds it again
     {6, "OCLError", nullptr, nullptr},
     {7, "OCL", nullptr, nullptr},
     {8, "Rt_forms", nullptr, nullptr},
-    {9, "DDB_Names", nullptr, nullptr},
-    {10, "Rt_Util", nullptr, nullptr},
+    {9, "DDB_Names", suite::DDB_Names_Startup, nullptr},
+    {10, "Rt_Util", suite::Rt_Util_Startup, suite::Rt_Util_Shutdown},
     {11, "INIUtil", INIUtil_Startup, nullptr},
     {12, "MelSet", nullptr, nullptr},
 }};
