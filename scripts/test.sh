@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the project twice (plain, and with AddressSanitizer and
-# UndefinedBehaviorSanitizer), starts the test services, and runs every test in both builds.
+# UndefinedBehaviorSanitizer), starts the test services, and runs every test in both builds;
+# then fuzzes the string units for a short while (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,4 +22,6 @@ for kind in release sanitize; do
   echo "== tests: $kind"
   ctest --test-dir "$dir" --output-on-failure -j 2 || status=1
 done
+echo "== fuzz"
+scripts/fuzz.sh || status=1
 exit $status
