@@ -1,5 +1,8 @@
 #include "app/INIUtil.h"
 #include "app/ModuleTable.h"
+#include "suite/DDB_Names.h"
+#include "suite/Rt_Param.h"
+#include "suite/Rt_Util.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -34,4 +37,24 @@ TEST(ModuleTable, StartUpsRunInTableOrderAndShutDownsInReverse) {
   RunShutdowns(observe);
   EXPECT_EQ(seen, std::vector<std::string>(order.rbegin(), order.rend()));
   EXPECT_EQ(std::string(IniFileName()), path);  // keeps its value until the process ends
+}
+
+TEST(ModuleTable, SuiteStringUnitsMakeTheirProcessWideObjectsAndReleaseThem) {
+  testing_support::TempFolder folder;
+  testing_support::ScopedEnv windir("WINDIR", folder.Path().c_str());
+  suite::StartStamp = rtl::ShortString();
+
+  RunStartups();
+  EXPECT_NE(suite::ParameterList, nullptr);
+  ASSERT_NE(suite::LastParameterString, nullptr);
+  EXPECT_STREQ(suite::LastParameterString.get(), "");
+  EXPECT_NE(suite::WildCard, nullptr);
+  EXPECT_NE(suite::ScratchBuffer, nullptr);
+  EXPECT_GE(suite::StartStamp.size(), 6u);  // year, month, day, seconds
+
+  RunShutdowns();
+  EXPECT_EQ(suite::ParameterList, nullptr);
+  EXPECT_EQ(suite::LastParameterString, nullptr);
+  EXPECT_EQ(suite::WildCard, nullptr);
+  EXPECT_EQ(suite::ScratchBuffer, nullptr);
 }
