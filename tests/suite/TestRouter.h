@@ -17,7 +17,7 @@ class TestRouter {
     suite::RouterModule = handle_;
     suite::RouterDetached = false;
     suite::LoadRouterEntries();
-    if (auto clear = Function<void (*)()>("TestRouter_Clear")) clear();
+    Clear();
   }
   ~TestRouter() { Unbind(); Unload(); }
 
@@ -28,6 +28,17 @@ class TestRouter {
   void SetClientMainWindow(HWND window) const {
     if (auto set = Function<void (*)(DWORD)>("TestRouter_SetClientMainWindow")) set(window);
   }
+  DWORD Register(const char* module) const {
+    auto reg = Function<DWORD (*)(const char*)>("Router_RegisterModule");
+    return reg ? reg(module) : 0;
+  }
+  void Call(const char* function, const char* argument) const {
+    if (auto f = Function<void (*)(const char*)>(function)) f(argument);
+  }
+  void Call(const char* function, std::size_t argument) const {
+    if (auto f = Function<void (*)(std::size_t)>(function)) f(argument);
+  }
+  void Clear() const { Call("TestRouter_Clear", static_cast<const char*>(nullptr)); }
   void Unbind() {
     suite::RouterModule = nullptr;
     suite::RouterDetached = false;

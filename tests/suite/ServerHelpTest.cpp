@@ -1,0 +1,208 @@
+#include "platform/Fonts.h"
+#include "platform/WindowHandles.h"
+#include "rtl/ExtCtrls.h"
+#include "suite/Rt_forms.h"
+#include "tests/suite/TestRouter.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/TempFolder.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <QWhatsThis>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using namespace suite;
+using testing_support::TestRouter;
+
+namespace {
+
+class PldServer : public TServerModule {
+ public:
+  PldServer() {
+    Identifier = 7;
+    HelpFile = "HelpTest.HLP";
+  }
+  rtl::ShortString GetServerName() override { return "PLD"; }
+};
+
+// A server window with one control of each kind that help and fonts treat differently.
+struct FitterDialog : TServerDialog {
+  FitterDialog() {
+    setWindowTitle("Fitter (Setup) $1, a-b/c? & more.:x");
+    resize(400, 300);
+    auto add = [this](QWidget* w, const char* name, int y) {
+      w->setObjectName(name);
+      w->setGeometry(10, y, 200, 24);
+      return w;
+    };
+    edit = static_cast<QLineEdit*>(add(new QLineEdit(this), "Edit1", 10));
+    ok = static_cast<QPushButton*>(add(new QPushButton("OK", this), "BOk", 40));
+    label = static_cast<QLabel*>(add(new QLabel("Label", this), "Label1", 70));
+    group = static_cast<rtl::TRadioGroup*>(add(new rtl::TRadioGroup(this), "Mode", 100));
+    group->SetItems({"Fast", "Exact"});
+    group->resize(200, 80);
+    notes = static_cast<QTextEdit*>(add(new QTextEdit(this), "Notes", 190));
+    memo = static_cast<QPlainTextEdit*>(add(new QPlainTextEdit(this), "Memo", 220));
+    pages = static_cast<QTabWidget*>(add(new QTabWidget(this), "Pages", 250));
+  }
+  QLineEdit* edit;
+  QPushButton* ok;
+  QLabel* label;
+  rtl::TRadioGroup* group;
+  QTextEdit* notes;
+  QPlainTextEdit* memo;
+  QTabWidget* pages;
+};
+
+const std::string Topic = "PLD_FitterSetup1abc&more.:x";
+
+class ServerHelp : public ::testing::Test {
+ protected:
+  ServerHelp() : router_(TEST_ROUTER_FULL) {
+    ServerModule = &server_;
+    std::string program = QCoreApplication::applicationDirPath().toStdString();
+    mapFile_ = program + "/HelpTest.id";
+    testing_support::WriteFile(mapFile_, "Other = 1\r\nPLD_x_y=2 | " + Topic + "_Edit1 = 3\r\n" +
+                                             Topic + "_Mode=4\n" + Topic + "_BOk\n");
+    dialog_.show();
+    router_.Clear();
+  }
+  ~ServerHelp() override {
+    ServerModule = nullptr;
+    std::remove(mapFile_.c_str());
+  }
+
+  // What the host was asked to show, one "topic popup" per request.
+  std::vector<std::string> HelpRequests() const {
+    std::vector<std::string> shown;
+    std::string calls = router_.Calls();
+    const std::string marker = "text=RUNHELPTOPIC,params=";
+    for (std::size_t at = calls.find(marker); at != std::string::npos;
+         at = calls.find(marker, at + 1)) {
+      std::size_t start = at + marker.size();
+      shown.push_back(calls.substr(start, calls.find(')', start) - start));
+    }
+    return shown;
+  }
+  std::string Request(const std::string& topic) const {
+    return "FileName = HelpTest.HLP | Topic = " + topic + " | Popup = TRUE";
+  }
+  void Help(QWidget* control) {
+    HELPINFO info{sizeof(HELPINFO), HELPINFO_WINDOW, 0, platform::HandleOf(control), 0, {0, 0}};
+    dialog_.WMHelp(&info);
+  }
+
+  PldServer server_;
+  TestRouter router_;
+  FitterDialog dialog_;
+  std::string mapFile_;
+};
+
+}  // namespace
+
+TEST_F(ServerHelp, TopicsComeFromServerCaptionAndControl) {
+  Help(dialog_.edit);
+  Help(dialog_.group->Buttons()[1]);  // a radio button stands for its group
+  Help(dialog_.ok);
+  EXPECT_EQ(HelpRequests(), (std::vector<std::string>{Request(Topic + "_Edit1"),
+                                                      Request(Topic + "_Mode"),
+                                                      Request("No_Help_Topic")}));
+  // Every request is announced to the host first.
+  EXPECT_EQ(router_.Calls().rfind("GetModuleHandleFromModuleName(Client);CreateMessage(0,7,0);"
+                                  "Deliver(code=1100,dest=1,window=0,value=0,text=,params=);",
+                                  0),
+            0u);
+}
+
+TEST_F(ServerHelp, ControlsWithoutHelpAndForeignWindowsGiveNothing) {
+  Help(dialog_.notes);
+  Help(dialog_.pages);
+  Help(dialog_.label);
+  QWidget stranger;
+  Help(&stranger);
+  HELPINFO menu{sizeof(HELPINFO), HELPINFO_MENUITEM, 0, platform::HandleOf(dialog_.edit), 0, {0, 0}};
+  dialog_.WMHelp(&menu);
+  EXPECT_TRUE(HelpRequests().empty());
+  EXPECT_NE(router_.Calls().find("code=1100"), std::string::npos);
+}
+
+TEST_F(ServerHelp, HelpFileNameIsTakenOnceFromTheServer) {
+  EXPECT_TRUE(dialog_.HelpFileName.empty());
+  Help(dialog_.edit);
+  EXPECT_EQ(dialog_.HelpFileName, "HelpTest.HLP");
+  server_.HelpFile = "Other.HLP";  // whose map file does not exist
+  Help(dialog_.edit);
+  EXPECT_EQ(HelpRequests().back(), Request("No_Help_Topic"));
+}
+
+TEST_F(ServerHelp, F1AndWhatsThisReachTheControl) {
+  QApplication::setActiveWindow(&dialog_);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_));
+  dialog_.edit->setFocus();
+  QTest::keyClick(dialog_.edit, Qt::Key_F1);
+  QWhatsThis::enterWhatsThisMode();
+  QTest::mouseClick(dialog_.group->Buttons()[0], Qt::LeftButton);
+  EXPECT_EQ(HelpRequests(),
+            (std::vector<std::string>{Request(Topic + "_Edit1"), Request(Topic + "_Mode")}));
+}
+
+TEST_F(ServerHelp, MissingMapFileAsksForNoHelpTopic) {
+  std::remove(mapFile_.c_str());
+  Help(dialog_.edit);
+  EXPECT_EQ(HelpRequests(), std::vector<std::string>{Request("No_Help_Topic")});
+}
+
+TEST(HostFont, ReachesTheListedControlsButNotAScrollBar) {
+  PldServer server;
+  ServerModule = &server;
+  TestRouter router(TEST_ROUTER_FULL);
+  LOGFONTA description{};
+  description.lfHeight = -17;
+  description.lfWeight = FW_BOLD;
+  std::strcpy(description.lfFaceName, "Liberation Serif");
+  HFONT host = CreateFontIndirectA(&description);
+
+  {  // a host that answers 0 changes nothing
+    FitterDialog dialog;
+    QFont before = dialog.edit->font();
+    dialog.show();
+    EXPECT_EQ(dialog.edit->font(), before);
+    EXPECT_EQ(dialog.font(), before);
+  }
+
+  router.Call("TestRouter_SetFontHandle", std::size_t{host});
+  auto* dialog = new FitterDialog;
+  auto* scroll = new QScrollBar(Qt::Vertical, dialog);
+  QFont scrollBefore = scroll->font();
+  dialog->show();
+  for (QWidget* w : std::initializer_list<QWidget*>{dialog, dialog->edit, dialog->ok,
+                                                    dialog->label, dialog->group,
+                                                    dialog->group->Buttons()[0], dialog->memo,
+                                                    dialog->pages}) {
+    EXPECT_EQ(QFontInfo(w->font()).family(), "Liberation Serif") << w->objectName().toStdString();
+    EXPECT_EQ(w->font().pixelSize(), 17);
+    EXPECT_TRUE(w->font().bold());
+  }
+  EXPECT_EQ(scroll->font(), scrollBefore);
+  EXPECT_EQ(dialog->memo->verticalScrollBar()->font().pixelSize(), scrollBefore.pixelSize());
+  EXPECT_NE(QFontInfo(dialog->notes->font()).family(), "Liberation Serif");  // rich edit
+
+  // The window's own copy of the host font lives as long as the window.
+  HFONT own = dialog->AdoptedFont();
+  EXPECT_NE(own, host);
+  EXPECT_TRUE(platform::FontOf(own).has_value());
+  delete dialog;
+  EXPECT_FALSE(platform::FontOf(own).has_value());
+  EXPECT_TRUE(platform::FontOf(host).has_value());  // the host's is the host's
+  DeleteObject(host);
+  ServerModule = nullptr;
+}
