@@ -1,27 +1,19 @@
 #include "platform/Fonts.h"
 
+#include "platform/HandleTable.h"
+
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
 
 namespace platform {
 namespace {
 
-struct Table {
-  std::unordered_map<HFONT, LOGFONTA> fonts;
-  HFONT next = 1;
-};
-
-Table& Fonts() {
-  static Table table;
+HandleTable<LOGFONTA>& Fonts() {
+  static HandleTable<LOGFONTA> table;
   return table;
 }
 
-const LOGFONTA* Find(HFONT font) {
-  auto& fonts = Fonts().fonts;
-  auto it = fonts.find(font);
-  return it == fonts.end() ? nullptr : &it->second;
-}
+const LOGFONTA* Find(HFONT font) { return Fonts().Find(font); }
 
 }  // namespace
 
@@ -70,15 +62,10 @@ int GetObjectA(HFONT h, int cbBuffer, LPVOID lpvObject) {
 
 HFONT CreateFontIndirectA(const LOGFONTA* lplf) {
   if (!lplf) return 0;
-  auto& table = platform::Fonts();
-  HFONT handle = table.next;
-  while (handle == 0 || table.fonts.count(handle)) ++handle;
-  table.next = handle + 1;
   LOGFONTA copy = *lplf;
   copy.lfFaceName[LF_FACESIZE - 1] = '\0';
-  table.fonts.emplace(handle, copy);
-  return handle;
+  return platform::Fonts().Add(copy);
 }
 
-BOOL DeleteObject(HFONT ho) { return platform::Fonts().fonts.erase(ho) ? TRUE : FALSE; }
+BOOL DeleteObject(HFONT ho) { return platform::Fonts().Remove(ho) ? TRUE : FALSE; }
 #endif

@@ -7,18 +7,10 @@
 
 using namespace suite;
 using testing_support::ModalWatcher;
+using testing_support::PldServer;
 using testing_support::TestRouter;
 
 namespace {
-
-class PldServer : public TServerModule {
- public:
-  PldServer() {
-    Identifier = 7;
-    HelpFile = "PLD.HLP";
-  }
-  rtl::ShortString GetServerName() override { return "PLD"; }
-};
 
 class ServerRequests : public ::testing::Test {
  protected:

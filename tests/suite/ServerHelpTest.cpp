@@ -21,18 +21,10 @@
 #include <gtest/gtest.h>
 
 using namespace suite;
+using testing_support::PldServer;
 using testing_support::TestRouter;
 
 namespace {
-
-class PldServer : public TServerModule {
- public:
-  PldServer() {
-    Identifier = 7;
-    HelpFile = "HelpTest.HLP";
-  }
-  rtl::ShortString GetServerName() override { return "PLD"; }
-};
 
 // A server window with one control of each kind that help and fonts treat differently.
 struct FitterDialog : TServerDialog {
@@ -101,7 +93,7 @@ class ServerHelp : public ::testing::Test {
     dialog_.WMHelp(&info);
   }
 
-  PldServer server_;
+  PldServer server_{"HelpTest.HLP"};
   TestRouter router_;
   FitterDialog dialog_;
   std::string mapFile_;
@@ -162,7 +154,7 @@ TEST_F(ServerHelp, MissingMapFileAsksForNoHelpTopic) {
 }
 
 TEST(HostFont, ReachesTheListedControlsButNotAScrollBar) {
-  PldServer server;
+  PldServer server("HelpTest.HLP");
   ServerModule = &server;
   TestRouter router(TEST_ROUTER_FULL);
   LOGFONTA description{};

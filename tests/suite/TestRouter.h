@@ -2,12 +2,23 @@
 // Loads the test router library and binds the router to it for one test.
 
 #include "suite/Rt_Route.h"
+#include "suite/Rt_forms.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <string>
 
 namespace testing_support {
+
+// A server module as a server would set it up.
+class PldServer : public suite::TServerModule {
+ public:
+  explicit PldServer(const char* helpFile = "PLD.HLP") {
+    Identifier = 7;
+    HelpFile = helpFile;
+  }
+  rtl::ShortString GetServerName() override { return "PLD"; }
+};
 
 class TestRouter {
  public:
