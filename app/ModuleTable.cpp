@@ -1,6 +1,8 @@
 #include "app/ModuleTable.h"
 
 #include "app/INIUtil.h"
+#include "odbc/OCL.h"
+#include "odbc/OCLError.h"
 #include "suite/Rt_Route.h"
 
 #include <array>
@@ -15,8 +17,8 @@ const std::array<ModuleRow, 13> Rows = {{
     {4, "DDB_Address", nullptr, nullptr},
     {5, "ClientProcs", nullptr, nullptr},
     {5, "ClientProcs", nullptr, nullptr},  // a second unit binds the same table
-    {6, "OCLError", nullptr, nullptr},
-    {7, "OCL", nullptr, nullptr},
+    {6, "OCLError", ocl::OCLError_Startup, ocl::OCLError_Shutdown},
+    {7, "OCL", ocl::OCL_Startup, ocl::OCL_Shutdown},
     {8, "Rt_forms", nullptr, nullptr},
     {9, "DDB_Names", nullptr, nullptr},
     {10, "Rt_Util", nullptr, nullptr},

@@ -1,5 +1,6 @@
 #include "tests/support/ModalWatcher.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QWidget>
