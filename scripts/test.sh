@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the project twice (plain, and with AddressSanitizer and
-# UndefinedBehaviorSanitizer), starts the test services, and runs every test in both builds.
+# UndefinedBehaviorSanitizer), starts the test services (scripts/testdb.sh), and runs every
+# test in both builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -12,6 +13,10 @@ chmod 0700 "$XDG_RUNTIME_DIR"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+# The test database and the private ODBC driver registry; gone again however the run ends.
+trap 'scripts/testdb.sh stop' EXIT
+eval "$(scripts/testdb.sh start)"
 
 status=0
 for kind in release sanitize; do
