@@ -16,7 +16,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 # The test database and the private ODBC driver registry; gone again however the run ends.
 trap 'scripts/testdb.sh stop' EXIT
-eval "$(scripts/testdb.sh start)"
+testdb=$(scripts/testdb.sh start)
+eval "$testdb"
 
 status=0
 for kind in release sanitize; do
