@@ -166,7 +166,14 @@ void THdbc::Connect() {
     ret = SQLDriverConnect(handle_, window, Text(in), SQL_NTS, out, sizeof out, &outLength,
                            infoPrompt_);
   }
-  Check(ret);
+  try {
+    Check(ret);
+  } catch (const EODBC&) {
+    // Only with warnings counted as failures can a driver have connected here: the connection
+    // is reported closed, so it is closed.
+    if (SQL_SUCCEEDED(ret)) SQLDisconnect(handle_);
+    throw;
+  }
   connected_ = true;
   ApplyIsolationLevel();
   noDescribeParam_ = !FunctionSupported(SQL_API_SQLDESCRIBEPARAM);
