@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QPlainTextEdit>
+#include <QTest>
 
 using namespace ocl;
 
@@ -84,13 +85,17 @@ TEST(ErrorDialog, AnUnreadableRecordWithAnEmptyTitle) {
   rtl::Application::Instance()->SetTitle("");
   testing_support::ModalWatcher watcher;
   QString caption, memo, state, native;
+  bool closedByEnter = false;
   watcher.Expect([&](QWidget* modal) {
     auto* d = qobject_cast<TOEErrorDialog*>(modal);
     caption = d->windowTitle();
     memo = d->Memo1->toPlainText();
     state = d->Edit1->text();
     native = d->Edit2->text();
-    d->Button1->click();
+    // Enter reaches the default button, OK.
+    QTest::keyClick(d, Qt::Key_Return);
+    closedByEnter = !d->isVisible();
+    if (!closedByEnter) d->Button1->click();
   });
   EODBC error(nullptr, SQL_ERROR, "", 0, "Unable to Retrieve ODBC Error");
   ShowODBCError(error, "Cannot connect Db to database.");
@@ -98,6 +103,7 @@ TEST(ErrorDialog, AnUnreadableRecordWithAnEmptyTitle) {
   EXPECT_EQ(memo, "Unable to Retrieve ODBC Error");
   EXPECT_EQ(state, "");
   EXPECT_EQ(native, "0");
+  EXPECT_TRUE(closedByEnter);
 }
 
 TEST(ErrorDialog, ALongMessageStaysWholeInTheReadOnlyMemo) {
