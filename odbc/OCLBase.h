@@ -6,9 +6,15 @@
 
 #include "odbc/OCLSql.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace ocl {
+
+// An integer attribute value as the attribute functions take it.
+inline SQLPOINTER IntegerAttribute(SQLULEN Value) {
+  return reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(Value));
+}
 
 class TODBCError;
 

@@ -12,10 +12,6 @@ namespace ocl {
 
 namespace {
 
-SQLPOINTER IntegerAttribute(SQLULEN value) {
-  return reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(value));
-}
-
 SQLCHAR* Text(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
 
 // A connection-string value that could end the element early or be trimmed by the driver

@@ -8,10 +8,6 @@ namespace ocl {
 
 namespace {
 THenv* theEnvironment = nullptr;
-
-SQLPOINTER IntegerAttribute(SQLULEN value) {
-  return reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(value));
-}
 }  // namespace
 
 THenv* Environment() { return theEnvironment; }

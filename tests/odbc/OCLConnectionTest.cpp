@@ -3,9 +3,9 @@
 
 #include "tests/odbc/OdbcTestSupport.h"
 
-#include <fstream>
+#include <algorithm>
 #include <memory>
-#include <sstream>
+#include <vector>
 
 using namespace ocl;
 using ocl_test::OdbcTest;
