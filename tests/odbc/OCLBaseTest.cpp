@@ -92,4 +92,23 @@ TEST_F(ChildrenTest, TheEnvironmentsFreeHandleLeavesItsOwnHandle) {
   EXPECT_FALSE(Environment()->Allocated());
 }
 
+TEST_F(ChildrenTest, AConnectionIsListedOnlyOnceItsHandleExists) {
+  auto db = NewConnection("Db");
+  ASSERT_TRUE(Environment()->ReleaseHandle());
+  // Without an environment handle the allocation fails.
+  try {
+    db->Handle();
+    FAIL() << "allocated under no environment";
+  } catch (const EODBC& e) {
+    EXPECT_EQ(e.RetCode, SQL_INVALID_HANDLE);
+    EXPECT_EQ(e.Message(), "Invalid ODBC Handle");
+  }
+  EXPECT_FALSE(db->Allocated());
+  EXPECT_TRUE(Environment()->Children().Empty());
+
+  ASSERT_TRUE(Environment()->AllocHandle());
+  db->Handle();
+  EXPECT_EQ(Environment()->Children().Items(), (std::vector<THbase*>{db.get()}));
+}
+
 }  // namespace
