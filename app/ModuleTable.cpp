@@ -1,6 +1,8 @@
 #include "app/ModuleTable.h"
 
 #include "app/INIUtil.h"
+#include "odbc/OCL.h"
+#include "odbc/OCLError.h"
 #include "suite/ClientProcs.h"
 #include "suite/DDB_Names.h"
 #include "suite/Rt_Param.h"
@@ -19,8 +21,8 @@ const std::array<ModuleRow, 13> Rows = {{
     {4, "DDB_Address", nullptr, nullptr},
     {5, "ClientProcs", suite::ClientProcs_Startup, nullptr},
     {5, "ClientProcs", suite::ClientProcs_Startup, nullptr},  // a second unit binds it again
-    {6, "OCLError", nullptr, nullptr},
-    {7, "OCL", nullptr, nullptr},
+    {6, "OCLError", ocl::OCLError_Startup, ocl::OCLError_Shutdown},
+    {7, "OCL", ocl::OCL_Startup, ocl::OCL_Shutdown},
     {8, "Rt_forms", nullptr, nullptr},
     {9, "DDB_Names", suite::DDB_Names_Startup, nullptr},
     {10, "Rt_Util", suite::Rt_Util_Startup, suite::Rt_Util_Shutdown},

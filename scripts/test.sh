@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the project twice (plain, and with AddressSanitizer and
-# UndefinedBehaviorSanitizer), starts the test services, and runs every test in both builds;
-# then fuzzes the string units for a short while (scripts/fuzz.sh).
+# UndefinedBehaviorSanitizer), starts the test services (scripts/testdb.sh), and runs every
+# test in both builds; then fuzzes the string units for a short while (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 scripts/install-deps.sh
 
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/melrok-runtime.XXXXXX)}
+own_runtime=
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  own_runtime=$(mktemp -d /tmp/melrok-runtime.XXXXXX)
+  export XDG_RUNTIME_DIR=$own_runtime
+fi
 chmod 0700 "$XDG_RUNTIME_DIR"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+# The test database and the private ODBC driver registry; gone again however the run ends.
+trap 'scripts/testdb.sh stop; if [ -n "$own_runtime" ]; then rm -rf "$own_runtime"; fi' EXIT
+testdb=$(scripts/testdb.sh start)
+eval "$testdb"
 
 status=0
 for kind in release sanitize; do

@@ -1,5 +1,6 @@
 #include "tests/support/ModalWatcher.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QAbstractButton>
 #include <QMessageBox>

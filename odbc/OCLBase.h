@@ -1,0 +1,79 @@
+#pragma once
+// The common ancestor of the handle components, and the list in which a parent records the
+// children that hold an ODBC handle.
+
+#include "rtl/Component.h"
+
+#include "odbc/OCLSql.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace ocl {
+
+// An integer attribute value as the attribute functions take it.
+inline SQLPOINTER IntegerAttribute(SQLULEN Value) {
+  return reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(Value));
+}
+
+class TODBCError;
+
+class THbase : public rtl::TComponent {
+ public:
+  explicit THbase(rtl::TComponent* AOwner);
+
+  // Fires before any handle of the component is released. The library never assigns it.
+  rtl::TNotifyEvent OnFreeHandle;
+
+  // Releases the handles of the component's children (and, in descendants, its own); true
+  // when the component holds no ODBC handle afterwards. Overrides call this body first.
+  virtual bool FreeHandle();
+
+  // The kind of handle the component holds (SQL_HANDLE_ENV, _DBC or _STMT), and the handle as
+  // held at this moment; reading it never allocates one.
+  virtual SQLSMALLINT HandleType() const = 0;
+  virtual SQLHANDLE CurrentHandle() const = 0;
+
+  // Return code of the last ODBC call made for the component.
+  SQLRETURN LastRet = SQL_SUCCESS;
+
+ protected:
+  // Stores the return code in LastRet and raises EODBC through the library environment's
+  // error object when it does not count as success. Returns true otherwise.
+  bool Check(SQLRETURN Ret);
+  // Stores the return code; true when it counts as success. Never raises.
+  bool Test(SQLRETURN Ret);
+  // The diagnostic object the checks go through: the library environment's.
+  virtual TODBCError& ErrorObject();
+};
+
+// The children of a parent component that currently hold an ODBC handle, newest first. The
+// list owns its nodes, not the children.
+class TChildren {
+ public:
+  TChildren() = default;
+  ~TChildren();
+  TChildren(const TChildren&) = delete;
+  TChildren& operator=(const TChildren&) = delete;
+
+  void Add(THbase* Child);
+  // Unlinks the first node (from the front) that holds the child, if any.
+  void Remove(THbase* Child);
+  void Clear();
+  // Makes every child release its handle, newest first; each child's FreeHandle takes itself
+  // off the list.
+  bool FreeAll();
+
+  bool Empty() const { return head_ == nullptr; }
+  // The listed children from the front.
+  std::vector<THbase*> Items() const;
+
+ private:
+  struct TNode {
+    THbase* Child;
+    TNode* Next;
+  };
+  TNode* head_ = nullptr;
+};
+
+}  // namespace ocl

@@ -1,0 +1,328 @@
+#include "odbc/OCLConnection.h"
+
+#include "odbc/OCLEnvironment.h"
+#include "odbc/OCLErrors.h"
+#include "odbc/OCLUserInterface.h"
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace ocl {
+
+namespace {
+
+SQLCHAR* Text(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
+
+// A connection-string value that could end the element early or be trimmed by the driver
+// manager goes in braces, with its closing braces doubled, so that it cannot add attributes.
+std::string ConnectValue(const std::string& value) {
+  bool plain = value.find_first_of(";{}") == std::string::npos &&
+               (value.empty() || (value.front() != ' ' && value.front() != '\t' &&
+                                  value.back() != ' ' && value.back() != '\t'));
+  if (plain) return value;
+  std::string quoted = "{";
+  for (char c : value) {
+    quoted += c;
+    if (c == '}') quoted += '}';
+  }
+  return quoted + "}";
+}
+
+template <class T>
+T UnsignedValue(const rtl::TPropertyValue& value) {
+  std::int64_t v = rtl::IntValue(value);
+  if (v < 0 || static_cast<std::uint64_t>(v) > std::numeric_limits<T>::max())
+    throw rtl::Exception("Invalid property value");
+  return static_cast<T>(v);
+}
+
+}  // namespace
+
+THdbc::THdbc(rtl::TComponent* AOwner) : THbase(AOwner) {}
+
+THdbc::~THdbc() {
+  Teardown();
+  try {
+    FreeHandle();
+  } catch (...) {
+    ForceRelease();
+  }
+}
+
+void THdbc::ForceRelease() noexcept {
+  try {
+    children_.FreeAll();
+  } catch (...) {
+  }
+  children_.Clear();
+  if (!allocated_) return;
+  if (connected_) {
+    // A disconnect is refused while a transaction is open: give the work up so that the
+    // connection can close and the server lets go of it.
+    SQLEndTran(SQL_HANDLE_DBC, handle_, SQL_ROLLBACK);
+    if (SQL_SUCCEEDED(SQLDisconnect(handle_))) {
+      connected_ = false;
+      try {
+        DoDisconnect();
+      } catch (...) {
+      }
+    }
+  }
+  if (THenv* env = Environment()) env->Children().Remove(this);
+  SQLFreeHandle(SQL_HANDLE_DBC, handle_);
+  allocated_ = false;
+  handle_ = SQL_NULL_HDBC;
+}
+
+const rtl::TPropertyList& THdbc::Published() const {
+  using rtl::TComponent;
+  using rtl::TPropertyValue;
+  auto self = [](TComponent& c) -> THdbc& { return static_cast<THdbc&>(c); };
+  auto cself = [](const TComponent& c) -> const THdbc& { return static_cast<const THdbc&>(c); };
+  static const rtl::TPropertyList list = [&] {
+    rtl::TPropertyList l = TComponent::Published();
+    auto text = [&](const char* name, const std::string& (THdbc::*get)() const,
+                    void (THdbc::*set)(const std::string&)) {
+      l.push_back({name, [=](const TComponent& c) -> TPropertyValue { return (cself(c).*get)(); },
+                   [=](TComponent& c, const TPropertyValue& v) { (self(c).*set)(rtl::StringValue(v)); }});
+    };
+    l.push_back({"Connected", [=](const TComponent& c) -> TPropertyValue { return cself(c).Connected(); },
+                 [=](TComponent& c, const TPropertyValue& v) { self(c).SetConnected(rtl::BoolValue(v)); }});
+    text("Driver", &THdbc::Driver, &THdbc::SetDriver);
+    text("DataSource", &THdbc::DataSource, &THdbc::SetDataSource);
+    text("UserName", &THdbc::UserName, &THdbc::SetUserName);
+    text("Password", &THdbc::Password, &THdbc::SetPassword);
+    l.push_back({"Attributes", [=](const TComponent& c) -> TPropertyValue { return cself(c).Attributes(); },
+                 [=](TComponent& c, const TPropertyValue& v) { self(c).SetAttributes(rtl::ListValue(v)); }});
+    l.push_back({"IsolationLevel",
+                 [=](const TComponent& c) -> TPropertyValue {
+                   return static_cast<std::int64_t>(cself(c).IsolationLevel());
+                 },
+                 [=](TComponent& c, const TPropertyValue& v) {
+                   self(c).SetIsolationLevel(UnsignedValue<SQLUINTEGER>(v));
+                 }});
+    l.push_back({"InfoPrompt",
+                 [=](const TComponent& c) -> TPropertyValue {
+                   return static_cast<std::int64_t>(cself(c).InfoPrompt());
+                 },
+                 [=](TComponent& c, const TPropertyValue& v) {
+                   self(c).SetInfoPrompt(UnsignedValue<SQLUSMALLINT>(v));
+                 }});
+    l.push_back({"CursorLib",
+                 [=](const TComponent& c) -> TPropertyValue {
+                   return static_cast<std::int64_t>(cself(c).CursorLib());
+                 },
+                 [=](TComponent& c, const TPropertyValue& v) {
+                   self(c).SetCursorLib(UnsignedValue<SQLUINTEGER>(v));
+                 }});
+    l.push_back({"ConnectionPooling",
+                 [=](const TComponent& c) -> TPropertyValue { return cself(c).ConnectionPooling(); },
+                 [=](TComponent& c, const TPropertyValue& v) {
+                   self(c).SetConnectionPooling(rtl::BoolValue(v));
+                 }});
+    return l;
+  }();
+  return list;
+}
+
+bool THdbc::AllocHandle() {
+  if (allocated_) return true;
+  SQLHDBC handle = SQL_NULL_HDBC;
+  SQLRETURN ret = SQLAllocHandle(SQL_HANDLE_DBC, LibraryEnvironment().Handle(), &handle);
+  handle_ = handle;
+  Check(ret);
+  // Listed only with a live handle: the environment's FreeAll relies on it.
+  LibraryEnvironment().Children().Add(this);
+  allocated_ = true;
+  ApplyCursorLib();
+  return allocated_;
+}
+
+SQLHDBC THdbc::Handle() {
+  if (!allocated_) AllocHandle();
+  return handle_;
+}
+
+void THdbc::Connect() {
+  if (!allocated_) AllocHandle();
+  if (connected_) return;
+  ApplyCursorLib();
+
+  SQLRETURN ret;
+  if (infoPrompt_ == SQL_DRIVER_NOPROMPT && driver_.empty() && attributes_.empty()) {
+    std::string server = dataSource_, user = userName_, password = password_;
+    ret = SQLConnect(handle_, Text(server), SQL_NTS, Text(user), SQL_NTS, Text(password), SQL_NTS);
+  } else {
+    SQLHWND window = LibraryEnvironment().PromptWindow;
+    if (!window && UserInterface().MainWindow) window = UserInterface().MainWindow();
+    std::string in = BuildConnectString();
+    SQLCHAR out[256] = {};
+    SQLSMALLINT outLength = 0;
+    ret = SQLDriverConnect(handle_, window, Text(in), SQL_NTS, out, sizeof out, &outLength,
+                           infoPrompt_);
+  }
+  try {
+    Check(ret);
+  } catch (const EODBC&) {
+    // Only with warnings counted as failures can a driver have connected here: the connection
+    // is reported closed, so it is closed.
+    if (SQL_SUCCEEDED(ret)) SQLDisconnect(handle_);
+    throw;
+  }
+  connected_ = true;
+  ApplyIsolationLevel();
+  noDescribeParam_ = !FunctionSupported(SQL_API_SQLDESCRIBEPARAM);
+  DoConnect();
+}
+
+void THdbc::Disconnect() {
+  if (!connected_) return;
+  children_.FreeAll();
+  Check(SQLDisconnect(handle_));
+  connected_ = false;
+  DoDisconnect();
+}
+
+bool THdbc::FreeHandle() {
+  THbase::FreeHandle();
+  if (allocated_) {
+    children_.FreeAll();
+    if (connected_) Disconnect();
+    LibraryEnvironment().Children().Remove(this);
+    Check(SQLFreeHandle(SQL_HANDLE_DBC, handle_));
+    allocated_ = false;
+    handle_ = SQL_NULL_HDBC;
+  }
+  return !allocated_;
+}
+
+void THdbc::Loaded() {
+  THbase::Loaded();
+  if (!streamedConnected_) return;
+  try {
+    Connect();
+  } catch (const EODBC& e) {
+    // Without the error dialog there is nobody to show it to: the caller gets it.
+    if (!UserInterface().ShowError) throw;
+    UserInterface().ShowError(e, "Cannot connect " + Name() + " to database.");
+  }
+}
+
+std::string THdbc::BuildConnectString() const {
+  std::string s;
+  if (!dataSource_.empty()) s += "DSN=" + ConnectValue(dataSource_) + ";";
+  if (!userName_.empty()) s += "UID=" + ConnectValue(userName_) + ";";
+  if (!password_.empty()) s += "PWD=" + ConnectValue(password_) + ";";
+  if (!driver_.empty()) s += "DRIVER=" + ConnectValue(driver_) + ";";
+  for (const std::string& line : attributes_) s += line + ";";
+  return s;
+}
+
+bool THdbc::FunctionSupported(SQLUSMALLINT FunctionId) {
+  if (FunctionId == SQL_API_ALL_FUNCTIONS || FunctionId == SQL_API_ODBC3_ALL_FUNCTIONS)
+    throw rtl::Exception("Cannot return information for more than one function at a time.");
+  if (!allocated_) AllocHandle();
+  SQLUSMALLINT supported = 0;
+  if (!Test(SQLGetFunctions(handle_, FunctionId, &supported))) return false;
+  return supported != 0;
+}
+
+std::string THdbc::GetInfoString(SQLUSMALLINT InfoType) {
+  if (!allocated_) AllocHandle();
+  SQLCHAR buffer[256] = {};
+  SQLSMALLINT length = 0;
+  if (!Test(SQLGetInfo(handle_, InfoType, buffer, sizeof buffer, &length))) return {};
+  const char* text = reinterpret_cast<const char*>(buffer);
+  return std::string(text, strnlen(text, sizeof buffer - 1));
+}
+
+SQLUINTEGER THdbc::GetInfoInteger(SQLUSMALLINT InfoType) {
+  if (!allocated_) AllocHandle();
+  // Room for drivers that write a full SQLULEN; the answer is the first 32 bits.
+  SQLULEN buffer = 0;
+  if (!Test(SQLGetInfo(handle_, InfoType, &buffer, sizeof(SQLUINTEGER), nullptr))) return 0;
+  SQLUINTEGER value = 0;
+  std::memcpy(&value, &buffer, sizeof value);
+  return value;
+}
+
+void THdbc::SetConnected(bool Value) {
+  if (InState(rtl::csReading)) {
+    streamedConnected_ = Value;
+    return;
+  }
+  if (Value == connected_) return;
+  if (Value) Connect();
+  else Disconnect();
+}
+
+void THdbc::DisconnectForDesign() {
+  if (InState(rtl::csDesigning) && connected_) SetConnected(false);
+}
+
+void THdbc::SetDriver(const std::string& Value) {
+  DisconnectForDesign();
+  driver_ = Value;
+}
+
+void THdbc::SetDataSource(const std::string& Value) {
+  DisconnectForDesign();
+  dataSource_ = Value;
+}
+
+void THdbc::SetUserName(const std::string& Value) {
+  DisconnectForDesign();
+  userName_ = Value;
+}
+
+void THdbc::SetPassword(const std::string& Value) {
+  DisconnectForDesign();
+  password_ = Value;
+}
+
+void THdbc::SetAttributes(const std::vector<std::string>& Value) {
+  DisconnectForDesign();
+  attributes_ = Value;
+}
+
+void THdbc::SetIsolationLevel(SQLUINTEGER Value) {
+  isolationLevel_ = Value;
+  ApplyIsolationLevel();
+}
+
+void THdbc::ApplyIsolationLevel() {
+  if (!allocated_) return;
+  SQLULEN current = 0;
+  if (!Test(SQLGetConnectAttr(handle_, SQL_ATTR_TXN_ISOLATION, &current, 0, nullptr))) return;
+  if (static_cast<SQLUINTEGER>(current) != isolationLevel_)
+    Check(SQLSetConnectAttr(handle_, SQL_ATTR_TXN_ISOLATION, IntegerAttribute(isolationLevel_), 0));
+}
+
+void THdbc::SetCursorLib(SQLUINTEGER Value) {
+  if (connected_) Disconnect();
+  cursorLib_ = Value;
+  ApplyCursorLib();
+}
+
+void THdbc::ApplyCursorLib() {
+  if (!allocated_) return;
+  SQLULEN current = 0;
+  if (!Test(SQLGetConnectAttr(handle_, SQL_ATTR_ODBC_CURSORS, &current, 0, nullptr))) return;
+  if (static_cast<SQLUINTEGER>(current) != cursorLib_)
+    Check(SQLSetConnectAttr(handle_, SQL_ATTR_ODBC_CURSORS, IntegerAttribute(cursorLib_), 0));
+}
+
+bool THdbc::ConnectionPooling() const { return LibraryEnvironment().ConnectionPooling(); }
+
+void THdbc::SetConnectionPooling(bool Value) { LibraryEnvironment().SetConnectionPooling(Value); }
+
+void THdbc::DoConnect() {
+  if (OnConnect) OnConnect(this);
+}
+
+void THdbc::DoDisconnect() {
+  if (OnDisconnect) OnDisconnect(this);
+}
+
+}  // namespace ocl

@@ -1,0 +1,94 @@
+#pragma once
+// The connection component: connection settings as published properties, SQLConnect or
+// SQLDriverConnect, information queries, and the connect and disconnect events.
+
+#include "odbc/OCLBase.h"
+
+#include <string>
+#include <vector>
+
+namespace ocl {
+
+class THdbc : public THbase {
+ public:
+  explicit THdbc(rtl::TComponent* AOwner);
+  ~THdbc() override;
+
+  const rtl::TPropertyList& Published() const override;
+
+  bool AllocHandle();
+  // The connection handle, allocated on first need.
+  SQLHDBC Handle();
+  bool Allocated() const { return allocated_; }
+  TChildren& Children() { return children_; }
+
+  void Connect();
+  void Disconnect();
+  bool FreeHandle() override;
+  void Loaded() override;
+
+  std::string BuildConnectString() const;
+  bool FunctionSupported(SQLUSMALLINT FunctionId);
+  // At most 255 characters, cut at the first NUL; empty when the driver cannot answer.
+  std::string GetInfoString(SQLUSMALLINT InfoType);
+  // 0 when the driver cannot answer.
+  SQLUINTEGER GetInfoInteger(SQLUSMALLINT InfoType);
+
+  // The connected driver has no SQLDescribeParam.
+  bool NoDescribeParam() const { return noDescribeParam_; }
+
+  // Published properties.
+  bool Connected() const { return connected_; }
+  void SetConnected(bool Value);
+  const std::string& Driver() const { return driver_; }
+  void SetDriver(const std::string& Value);
+  const std::string& DataSource() const { return dataSource_; }
+  void SetDataSource(const std::string& Value);
+  const std::string& UserName() const { return userName_; }
+  void SetUserName(const std::string& Value);
+  const std::string& Password() const { return password_; }
+  void SetPassword(const std::string& Value);
+  const std::vector<std::string>& Attributes() const { return attributes_; }
+  void SetAttributes(const std::vector<std::string>& Value);
+  SQLUINTEGER IsolationLevel() const { return isolationLevel_; }
+  void SetIsolationLevel(SQLUINTEGER Value);
+  SQLUSMALLINT InfoPrompt() const { return infoPrompt_; }
+  void SetInfoPrompt(SQLUSMALLINT Value) { infoPrompt_ = Value; }
+  SQLUINTEGER CursorLib() const { return cursorLib_; }
+  void SetCursorLib(SQLUINTEGER Value);
+  // Goes to the library environment: a change re-creates it and closes every connection.
+  bool ConnectionPooling() const;
+  void SetConnectionPooling(bool Value);
+
+  rtl::TNotifyEvent OnConnect;
+  rtl::TNotifyEvent OnDisconnect;
+
+  SQLSMALLINT HandleType() const override { return SQL_HANDLE_DBC; }
+  SQLHANDLE CurrentHandle() const override { return handle_; }
+
+ protected:
+  virtual void DoConnect();
+  virtual void DoDisconnect();
+
+ private:
+  // In design mode an open connection closes before a setting changes.
+  void DisconnectForDesign();
+  void ApplyCursorLib();
+  void ApplyIsolationLevel();
+  // Destruction must not raise: whatever the normal release left, is let go here.
+  void ForceRelease() noexcept;
+
+  SQLHDBC handle_ = SQL_NULL_HDBC;
+  bool allocated_ = false;
+  TChildren children_;
+  bool connected_ = false;
+  bool streamedConnected_ = false;
+  std::string driver_, dataSource_, userName_, password_;
+  std::vector<std::string> attributes_;
+  SQLUINTEGER isolationLevel_ = SQL_TXN_READ_COMMITTED;
+  SQLUSMALLINT infoPrompt_ = SQL_DRIVER_NOPROMPT;
+  SQLUINTEGER cursorLib_ = SQL_CUR_USE_DRIVER;
+  bool noDescribeParam_ = false;
+};
+
+}  // namespace ocl

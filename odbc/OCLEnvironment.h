@@ -1,0 +1,62 @@
+#pragma once
+// The environment component. The library creates exactly one, the library environment, at
+// start-up; it owns the shared diagnostic object and sets the process-wide pooling choice.
+
+#include "odbc/OCLBase.h"
+#include "odbc/OCLErrors.h"
+
+#include <memory>
+
+namespace ocl {
+
+class THenv : public THbase {
+ public:
+  explicit THenv(rtl::TComponent* AOwner);
+  ~THenv() override;
+
+  TODBCError& Error() { return *error_; }
+  SQLHENV Handle() const { return handle_; }
+  bool Allocated() const { return allocated_; }
+  TChildren& Children() { return children_; }
+
+  // The window the driver manager uses as parent of its connection dialogs; null at creation.
+  // The library never sets it.
+  SQLHWND PromptWindow = nullptr;
+
+  bool ConnectionPooling() const { return connectionPooling_; }
+  // A change frees and re-creates the environment handle, releasing every connection first.
+  void SetConnectionPooling(bool Value);
+
+  bool AllocHandle();
+  // Fires OnFreeHandle and makes every connection release its handle; the environment handle
+  // itself stays (see ReleaseHandle).
+  bool FreeHandle() override;
+  bool ReleaseHandle();
+
+  SQLSMALLINT HandleType() const override { return SQL_HANDLE_ENV; }
+  SQLHANDLE CurrentHandle() const override { return handle_; }
+
+ protected:
+  // The library environment's, or this one's own while the library environment is being made.
+  TODBCError& ErrorObject() override;
+
+ private:
+  std::unique_ptr<TODBCError> error_;
+  SQLHENV handle_ = SQL_NULL_HENV;
+  bool allocated_ = false;
+  TChildren children_;
+  bool connectionPooling_ = false;
+};
+
+// The library environment. Raises rtl::Exception when the library has not been started.
+THenv& LibraryEnvironment();
+// The library environment, or null outside start-up and shut-down.
+THenv* Environment();
+
+// The library's module start-up and shut-down: create the library environment (pooling off,
+// ODBC 3) and register the component classes with the description reader; free it again,
+// after every connection handle still held.
+void OCL_Startup();
+void OCL_Shutdown();
+
+}  // namespace ocl

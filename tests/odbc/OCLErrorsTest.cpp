@@ -1,0 +1,170 @@
+// Return-code tests, the fixed messages, and diagnostics read from real drivers.
+
+#include "tests/odbc/OdbcTestSupport.h"
+
+#include <memory>
+
+using namespace ocl;
+using ocl_test::OdbcTest;
+using ocl_test::TRawStatement;
+
+namespace {
+
+class ErrorsTest : public OdbcTest {
+ protected:
+  TODBCError& Error() { return Environment()->Error(); }
+
+  // The exception RaiseError gives for a return code on a live connection handle.
+  EODBC Raised(THbase* component, SQLRETURN ret) {
+    try {
+      Error().RaiseError(component, ret);
+    } catch (const EODBC& e) {
+      return e;
+    }
+    ADD_FAILURE() << "RaiseError returned";
+    return EODBC(nullptr, 0, "", 0, "");
+  }
+
+  testing_support::TempFolder folder_;
+};
+
+TEST_F(ErrorsTest, SucceededAcceptsAWarningOnlyWhileInfoIsNoError) {
+  EXPECT_TRUE(Error().Succeeded(SQL_SUCCESS));
+  EXPECT_TRUE(Error().Succeeded(SQL_SUCCESS_WITH_INFO));
+  for (SQLRETURN ret : {SQL_ERROR, SQL_INVALID_HANDLE, SQL_NO_DATA, SQL_STILL_EXECUTING, SQL_NEED_DATA})
+    EXPECT_FALSE(Error().Succeeded(ret)) << ret;
+
+  Error().InfoIsError = true;
+  EXPECT_TRUE(Error().Succeeded(SQL_SUCCESS));
+  EXPECT_FALSE(Error().Succeeded(SQL_SUCCESS_WITH_INFO));
+}
+
+TEST_F(ErrorsTest, OtherReturnCodesGiveFixedMessagesEvenWithDiagnosticsPresent) {
+  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  ocl_test::UseSqlite(*db, folder_.File("fixed.db"));
+  db->Connect();
+  // Leave a diagnostic record on the connection: RaiseError must not report it for these.
+  SQLRETURN warned = SQLSetConnectAttr(db->Handle(), SQL_ATTR_TXN_ISOLATION,
+                                       reinterpret_cast<SQLPOINTER>(SQL_TXN_READ_COMMITTED), 0);
+  ASSERT_EQ(warned, SQL_SUCCESS_WITH_INFO);
+
+  struct Case {
+    SQLRETURN ret;
+    const char* message;
+  };
+  for (Case c : {Case{SQL_NO_DATA, "No Data Found"}, Case{SQL_INVALID_HANDLE, "Invalid ODBC Handle"},
+                 Case{SQL_STILL_EXECUTING, "ODBC Return Code 2"}, Case{SQL_NEED_DATA, "ODBC Return Code 99"},
+                 Case{-3, "ODBC Return Code -3"}}) {
+    EODBC e = Raised(db.get(), c.ret);
+    EXPECT_EQ(e.Message(), c.message);
+    EXPECT_EQ(e.RetCode, c.ret);
+    EXPECT_EQ(e.SqlState, "");
+    EXPECT_EQ(e.NativeError, 0);
+    EXPECT_EQ(e.Component, db.get());
+    EXPECT_EQ(Error().HandleType, SQL_HANDLE_DBC);
+    EXPECT_EQ(Error().Handle, db->Handle());
+  }
+}
+
+TEST_F(ErrorsTest, AnUnreadableRecordKeepsTheReturnCode) {
+  // A connection that never allocated holds a null handle, and RaiseError does not allocate.
+  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  Error().SqlState = "stale";
+  Error().NativeError = 7;
+  EODBC e = Raised(db.get(), SQL_ERROR);
+  EXPECT_EQ(e.Message(), "Unable to Retrieve ODBC Error");
+  EXPECT_EQ(e.RetCode, SQL_ERROR);
+  EXPECT_EQ(e.SqlState, "");
+  EXPECT_EQ(e.NativeError, 0);
+  EXPECT_FALSE(db->Allocated());
+  EXPECT_EQ(Error().Handle, nullptr);
+
+  EODBC warning = Raised(db.get(), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(warning.Message(), "Unable to Retrieve ODBC Error");
+  EXPECT_EQ(warning.RetCode, SQL_SUCCESS_WITH_INFO);
+}
+
+TEST_F(ErrorsTest, AFailedSqliteConnectCarriesTheDriversDiagnostic) {
+  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  ocl_test::UseSqlite(*db, folder_.File("no such folder/x.db"));
+  try {
+    db->Connect();
+    FAIL() << "connected to a database in a missing folder";
+  } catch (const EODBC& e) {
+    EXPECT_EQ(e.Component, db.get());
+    EXPECT_EQ(e.RetCode, SQL_ERROR);
+    EXPECT_EQ(e.SqlState, "HY000");
+    EXPECT_EQ(e.NativeError, 14);  // the database file cannot be opened
+    EXPECT_EQ(e.Message(), "[SQLite]connect failed");
+    EXPECT_EQ(Error().SqlState, "HY000");
+  }
+  EXPECT_FALSE(db->Connected());
+  EXPECT_EQ(db->LastRet, SQL_ERROR);
+}
+
+TEST_F(ErrorsTest, APostgresSyntaxErrorCarriesItsSqlState) {
+  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  ocl_test::UsePostgres(*db);
+  db->Connect();
+  TRawStatement statement(nullptr, *db);
+  try {
+    statement.Execute("SELEKT 1");
+    FAIL() << "a syntax error was accepted";
+  } catch (const EODBC& e) {
+    EXPECT_EQ(e.Component, &statement);
+    EXPECT_EQ(e.RetCode, SQL_ERROR);
+    EXPECT_EQ(e.SqlState, "42601");
+    EXPECT_NE(e.NativeError, 0);
+    EXPECT_NE(e.Message().find("syntax error"), std::string::npos) << e.Message();
+    EXPECT_EQ(Error().HandleType, SQL_HANDLE_STMT);
+  }
+}
+
+TEST_F(ErrorsTest, ALongDriverMessageArrivesCutAndIsNoFailure) {
+  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  ocl_test::UseSqlite(*db, folder_.File("long.db"));
+  db->Connect();
+  TRawStatement statement(nullptr, *db);
+  std::string table(400, 'q');
+  EXPECT_THROW(statement.Execute("SELECT * FROM " + table), EODBC);
+
+  Error().HandleType = SQL_HANDLE_STMT;
+  Error().Handle = statement.Handle();
+  Error().Retrieve();
+  EXPECT_EQ(Error().SqlState, "HY000");
+  EXPECT_EQ(Error().Message.size(), 255u);
+  EXPECT_EQ(Error().Message.substr(0, 8), "[SQLite]");
+  EXPECT_NE(Error().Message, "Unable to Retrieve ODBC Error");
+
+  // With warnings counted as failures, the driver manager's own truncation warning makes the
+  // record unreadable.
+  Error().InfoIsError = true;
+  Error().Retrieve();
+  EXPECT_EQ(Error().Message, "Unable to Retrieve ODBC Error");
+}
+
+TEST_F(ErrorsTest, InfoIsErrorTurnsAWarningIntoAnException) {
+  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  ocl_test::UseSqlite(*db, folder_.File("warn.db"));
+  db->Connect();
+  TRawStatement statement(nullptr, *db);
+  // SQLite refuses asynchronous execution with a warning (01S02, option value changed).
+  auto enableAsync = [&] {
+    return SQLSetStmtAttr(statement.Handle(), SQL_ATTR_ASYNC_ENABLE,
+                          reinterpret_cast<SQLPOINTER>(SQL_ASYNC_ENABLE_ON), 0);
+  };
+  EXPECT_NO_THROW(statement.Check(enableAsync()));
+  EXPECT_EQ(statement.LastRet, SQL_SUCCESS_WITH_INFO);
+
+  Error().InfoIsError = true;
+  try {
+    statement.Check(enableAsync());
+    FAIL() << "the warning was accepted";
+  } catch (const EODBC& e) {
+    EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(e.SqlState, "01S02");
+    EXPECT_EQ(e.Message(), "[SQLite]option value changed");
+  }
+}
+
+}  // namespace

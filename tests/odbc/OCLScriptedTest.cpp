@@ -1,0 +1,145 @@
+// What real drivers do not do on demand, through the scripted test driver: warnings on
+// connect, unreadable diagnostics, refused isolation levels, no SQLDescribeParam.
+
+#include "odbc/OCLError.h"
+#include "rtl/ComponentReader.h"
+#include "tests/odbc/OdbcTestSupport.h"
+#include "tests/support/ModalWatcher.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include <dlfcn.h>
+
+#include <memory>
+
+using namespace ocl;
+
+namespace {
+
+class ScriptedTest : public ocl_test::OdbcTest {
+ protected:
+  std::unique_ptr<THdbc> Scripted(std::vector<std::string> script) {
+    std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+    db->SetDriver(SCRIPTED_DRIVER_PATH);
+    db->SetAttributes(script);
+    db->OnConnect = [this](rtl::TComponent*) { ++connects_; };
+    return db;
+  }
+  // How many isolation levels the loaded driver was asked to set.
+  int IsolationSets() {
+    void* driver = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(driver, nullptr) << "the driver is not loaded";
+    if (!driver) return -1;
+    int count = *static_cast<int*>(dlsym(driver, "ScriptedDriver_IsolationSets"));
+    dlclose(driver);
+    return count;
+  }
+  int connects_ = 0;
+};
+
+TEST_F(ScriptedTest, AConnectWarningIsAcceptedUnlessInfoIsError) {
+  auto db = Scripted({"Connect=warning"});
+  db->Connect();
+  EXPECT_TRUE(db->Connected());
+  EXPECT_EQ(connects_, 1);
+  db->Disconnect();
+
+  Environment()->Error().InfoIsError = true;
+  try {
+    db->Connect();
+    FAIL() << "the warning was accepted";
+  } catch (const EODBC& e) {
+    EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(e.SqlState, "01000");
+    EXPECT_EQ(e.NativeError, 4711);
+    EXPECT_EQ(e.Message(), "[Scripted]connected with a warning");
+  }
+  EXPECT_FALSE(db->Connected());
+  EXPECT_EQ(connects_, 1);
+  // The driver's connection was closed too: the handle frees without complaint.
+  EXPECT_NO_THROW(db->FreeHandle());
+  EXPECT_FALSE(db->Allocated());
+}
+
+TEST_F(ScriptedTest, ADriverWithoutDescribeParamIsNoted) {
+  auto db = Scripted({});
+  db->Connect();
+  EXPECT_TRUE(db->NoDescribeParam());
+  EXPECT_EQ(db->GetInfoString(SQL_DBMS_NAME), "Scripted");
+}
+
+TEST_F(ScriptedTest, AnUnreadableDiagnosticStillRaisesWithTheReturnCode) {
+  auto db = Scripted({"Connect=fail", "Diag=unreadable"});
+  try {
+    db->Connect();
+    FAIL() << "connected";
+  } catch (const EODBC& e) {
+    EXPECT_EQ(e.RetCode, SQL_ERROR);
+    EXPECT_EQ(e.Message(), "Unable to Retrieve ODBC Error");
+    EXPECT_EQ(e.SqlState, "");
+    EXPECT_EQ(e.NativeError, 0);
+  }
+  EXPECT_FALSE(db->Connected());
+}
+
+TEST_F(ScriptedTest, TheErrorDialogShowsAnUnreadableDiagnosticFromALoadedConnection) {
+  OCLError_Startup();
+  testing_support::ModalWatcher watcher;
+  QString summary, memo, state, native;
+  watcher.Expect([&](QWidget* modal) {
+    auto* d = qobject_cast<TOEErrorDialog*>(modal);
+    ASSERT_NE(d, nullptr);
+    summary = d->Label1->text();
+    memo = d->Memo1->toPlainText();
+    state = d->Edit1->text();
+    native = d->Edit2->text();
+    d->Button1->click();
+  });
+  rtl::TComponent owner(nullptr);
+  std::string text = std::string("object Remote: THdbc\n  Driver = '") + SCRIPTED_DRIVER_PATH +
+                     "'\n  Attributes = ('Connect=fail' 'Diag=unreadable')\n  Connected = True\nend\n";
+  EXPECT_NO_THROW(rtl::ReadComponents(text, &owner));
+  OCLError_Shutdown();
+  EXPECT_EQ(watcher.Pending(), 0);
+  EXPECT_EQ(summary, "Cannot connect Remote to database.");
+  EXPECT_EQ(memo, "Unable to Retrieve ODBC Error");
+  EXPECT_EQ(state, "");
+  EXPECT_EQ(native, "0");
+}
+
+TEST_F(ScriptedTest, TheIsolationLevelIsSetOnlyWhenItDiffers) {
+  auto db = Scripted({"Isolation=refuse"});
+  db->Connect();  // the driver's level is already the default
+  EXPECT_TRUE(db->Connected());
+  int sets = IsolationSets();
+
+  try {
+    db->SetIsolationLevel(SQL_TXN_SERIALIZABLE);
+    FAIL() << "the refusal was not raised";
+  } catch (const EODBC& e) {
+    EXPECT_EQ(e.SqlState, "HYC00") << e.Message();
+  }
+  EXPECT_EQ(IsolationSets(), sets + 1);
+  EXPECT_TRUE(db->Connected());
+  EXPECT_EQ(db->IsolationLevel(), static_cast<SQLUINTEGER>(SQL_TXN_SERIALIZABLE));
+}
+
+TEST_F(ScriptedTest, ARefusedIsolationLevelOnConnectLeavesItOpenWithoutOnConnect) {
+  auto db = Scripted({"Isolation=refuse"});
+  db->SetIsolationLevel(SQL_TXN_SERIALIZABLE);
+  EXPECT_THROW(db->Connect(), EODBC);
+  EXPECT_TRUE(db->Connected());
+  EXPECT_EQ(connects_, 0);
+}
+
+TEST_F(ScriptedTest, AnUnreadableIsolationLevelIsOnlyStored) {
+  auto db = Scripted({"IsolationRead=fail"});
+  db->Connect();
+  int sets = IsolationSets();
+  EXPECT_NO_THROW(db->SetIsolationLevel(SQL_TXN_SERIALIZABLE));
+  EXPECT_EQ(db->IsolationLevel(), static_cast<SQLUINTEGER>(SQL_TXN_SERIALIZABLE));
+  EXPECT_EQ(IsolationSets(), sets);
+}
+
+}  // namespace

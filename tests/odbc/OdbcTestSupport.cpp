@@ -1,0 +1,46 @@
+#include "tests/odbc/OdbcTestSupport.h"
+
+#include <cstdlib>
+
+namespace ocl_test {
+
+void UseSqlite(ocl::THdbc& db, const std::string& file) {
+  db.SetDriver("SQLite3");
+  db.SetAttributes({"Database=" + file});
+}
+
+void UsePostgres(ocl::THdbc& db) {
+  const char* port = std::getenv("MELROK_PG_PORT");
+  const char* host = std::getenv("MELROK_PG_HOST");
+  const char* database = std::getenv("MELROK_PG_DATABASE");
+  const char* user = std::getenv("MELROK_PG_USER");
+  if (!port || !host || !database || !user) {
+    ADD_FAILURE() << "the test database is not running: eval \"$(scripts/testdb.sh start)\"";
+    return;
+  }
+  db.SetDriver("PostgreSQL Unicode");
+  db.SetUserName(user);
+  db.SetAttributes({std::string("Server=") + host, std::string("Port=") + port,
+                    std::string("Database=") + database});
+}
+
+TRawStatement::TRawStatement(rtl::TComponent* AOwner, ocl::THdbc& Db) : ocl::THbase(AOwner) {
+  Check(SQLAllocHandle(SQL_HANDLE_STMT, Db.Handle(), &handle_));
+}
+
+TRawStatement::~TRawStatement() {
+  Teardown();
+  if (handle_) SQLFreeHandle(SQL_HANDLE_STMT, handle_);
+}
+
+void TRawStatement::Execute(const std::string& Sql) {
+  std::string text = Sql;
+  Check(SQLExecDirect(handle_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS));
+}
+
+void ExecSql(ocl::THdbc& db, const std::string& sql) {
+  TRawStatement statement(nullptr, db);
+  statement.Execute(sql);
+}
+
+}  // namespace ocl_test

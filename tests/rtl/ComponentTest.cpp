@@ -1,0 +1,159 @@
+// The component model and the reader of stored descriptions.
+
+#include "rtl/ComponentReader.h"
+#include "rtl/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using rtl::TComponent;
+
+// Records what it hears, and what its properties saw while being read.
+class TProbe : public TComponent {
+ public:
+  explicit TProbe(TComponent* AOwner) : TComponent(AOwner) {}
+  ~TProbe() override {
+    Teardown();
+    if (log) log->push_back("destroyed " + Name());
+  }
+
+  const rtl::TPropertyList& Published() const override {
+    static const rtl::TPropertyList list = [this] {
+      rtl::TPropertyList l = TComponent::Published();
+      l.push_back({"Text",
+                   [](const TComponent& c) -> rtl::TPropertyValue { return static_cast<const TProbe&>(c).text; },
+                   [](TComponent& c, const rtl::TPropertyValue& v) {
+                     auto& p = static_cast<TProbe&>(c);
+                     p.text = rtl::StringValue(v);
+                     p.readWhileReading = p.InState(rtl::csReading);
+                   }});
+      l.push_back({"Lines",
+                   [](const TComponent& c) -> rtl::TPropertyValue { return static_cast<const TProbe&>(c).lines; },
+                   [](TComponent& c, const rtl::TPropertyValue& v) {
+                     static_cast<TProbe&>(c).lines = rtl::ListValue(v);
+                   }});
+      l.push_back({"Flag",
+                   [](const TComponent& c) -> rtl::TPropertyValue { return static_cast<const TProbe&>(c).flag; },
+                   [](TComponent& c, const rtl::TPropertyValue& v) {
+                     static_cast<TProbe&>(c).flag = rtl::BoolValue(v);
+                   }});
+      return l;
+    }();
+    return list;
+  }
+
+  void Loaded() override {
+    TComponent::Loaded();
+    loadedSawAll = Owner() && Owner()->ComponentCount() >= 2 && !InState(rtl::csReading);
+    if (log) log->push_back("loaded " + Name());
+  }
+  void Notification(TComponent* c, rtl::TOperation op) override {
+    TComponent::Notification(c, op);
+    if (log) log->push_back(std::string(op == rtl::TOperation::opInsert ? "insert " : "remove ") +
+                            Name() + " hears " + c->Name());
+  }
+
+  std::string text;
+  std::vector<std::string> lines;
+  bool flag = false;
+  bool readWhileReading = false;
+  bool loadedSawAll = false;
+  std::vector<std::string>* log = nullptr;
+};
+
+class ComponentTest : public ::testing::Test {
+ protected:
+  void SetUp() override { rtl::RegisterComponentClass<TProbe>("TProbe"); }
+  void TearDown() override { rtl::UnregisterComponentClass("TProbe"); }
+};
+
+TEST_F(ComponentTest, OwnersDestroyTheirComponentsLastFirstAndNotifySiblings) {
+  std::vector<std::string> log;
+  {
+    TComponent owner(nullptr);
+    auto* a = TComponent::Create<TProbe>(&owner);
+    a->SetName("A");
+    a->log = &log;
+    auto* b = TComponent::Create<TProbe>(nullptr);
+    b->SetName("B");
+    b->log = &log;
+    owner.InsertComponent(b);
+    EXPECT_EQ(owner.ComponentCount(), 2);
+    EXPECT_EQ(owner.Components(1), b);
+    EXPECT_EQ(owner.FindComponent("a"), a);
+    EXPECT_EQ(log, (std::vector<std::string>{"insert A hears B"}));
+    log.clear();
+  }
+  EXPECT_EQ(log, (std::vector<std::string>{"remove A hears B", "destroyed B", "destroyed A"}));
+}
+
+TEST_F(ComponentTest, DesignModeComesFromTheOwner) {
+  TComponent owner(nullptr);
+  owner.SetDesigning(true);
+  auto* p = TComponent::Create<TProbe>(&owner);
+  EXPECT_TRUE(p->InState(rtl::csDesigning));
+  owner.SetDesigning(false);
+  EXPECT_FALSE(p->InState(rtl::csDesigning));
+}
+
+TEST_F(ComponentTest, TheReaderSetsPropertiesWhileReadingAndLoadsAfterwards) {
+  TComponent owner(nullptr);
+  std::vector<std::string> log;
+  auto created = rtl::ReadComponents(
+      "# two probes\n"
+      "object First: TProbe\n"
+      "  Text = 'it''s # not a comment'\n"
+      "  Lines = ('one'\n"
+      "           'two')\n"
+      "  flag = true\n"
+      "  Tag = -42\n"
+      "end\n"
+      "OBJECT Second: tprobe\n"
+      "  Lines = ()\n"
+      "END\n",
+      &owner);
+  ASSERT_EQ(created.size(), 2u);
+  auto* first = static_cast<TProbe*>(owner.FindComponent("First"));
+  auto* second = static_cast<TProbe*>(owner.FindComponent("Second"));
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->text, "it's # not a comment");
+  EXPECT_EQ(first->lines, (std::vector<std::string>{"one", "two"}));
+  EXPECT_TRUE(first->flag);
+  EXPECT_EQ(first->Tag(), -42);
+  EXPECT_TRUE(first->readWhileReading);
+  EXPECT_TRUE(first->loadedSawAll);  // Loaded runs after every component was read
+  EXPECT_FALSE(first->InState(rtl::csLoading));
+  EXPECT_EQ(std::get<std::string>(first->GetPropertyValue("TEXT")), "it's # not a comment");
+}
+
+TEST_F(ComponentTest, ABadDescriptionLeavesNothingBehind) {
+  TComponent owner(nullptr);
+  struct Case {
+    const char* text;
+    const char* message;
+  };
+  for (Case c : {Case{"object A: TProbe\n  Text = 'open\nend", "Line 2: unterminated text"},
+                 Case{"object A: TProbe\n  Text = 1\nend", "Line 2: Invalid property value"},
+                 Case{"object A: TProbe\nend\nobject B: TProbe\n  Colour = 'red'\nend",
+                      "Line 4: Property Colour does not exist"},
+                 Case{"object A: TNothing\nend", "Line 1: class TNothing not found"},
+                 Case{"object A: TProbe\n  Flag = True\n", "Line 3: expected 'end'"},
+                 Case{"object A: TProbe\nend\nobject a: TProbe\nend",
+                      "Line 3: a component named a already exists"},
+                 Case{"object A: TProbe\n  Tag = 99999999999999999999\nend", "Line 2: number out of range"}}) {
+    try {
+      rtl::ReadComponents(c.text, &owner);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const rtl::Exception& e) {
+      EXPECT_EQ(e.Message(), c.message);
+    }
+    EXPECT_EQ(owner.ComponentCount(), 0) << c.text;
+  }
+}
+
+}  // namespace
