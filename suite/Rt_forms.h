@@ -8,6 +8,9 @@
 #include "rtl/Forms.h"
 #include "rtl/ShortString.h"
 
+// Help requests reach a window's WMHelp by name too.
+Q_DECLARE_OPAQUE_POINTER(const HELPINFO*)
+
 namespace suite {
 
 // The object that stands for the current server module.
@@ -67,7 +70,7 @@ class TServerDialog : public rtl::TForm {
   virtual bool RunHelpTopic(const rtl::ShortString& topic, bool popup);
 
   // Context help for the control the request names; F1 and "What's This" clicks come here.
-  void WMHelp(const HELPINFO* info);
+  Q_INVOKABLE void WMHelp(const HELPINFO* info);
   // The window's own copy of the host's font, 0 when it keeps the framework's.
   HFONT AdoptedFont() const { return font_; }
   // Whether the help-topic map file next to the program defines the topic.

@@ -104,7 +104,8 @@ class ServerHelp : public ::testing::Test {
 TEST_F(ServerHelp, TopicsComeFromServerCaptionAndControl) {
   Help(dialog_.edit);
   Help(dialog_.group->Buttons()[1]);  // a radio button stands for its group
-  Help(dialog_.ok);
+  HELPINFO info{sizeof(HELPINFO), HELPINFO_WINDOW, 0, platform::HandleOf(dialog_.ok), 0, {0, 0}};
+  ASSERT_TRUE(QMetaObject::invokeMethod(&dialog_, "WMHelp", Q_ARG(const HELPINFO*, &info)));
   EXPECT_EQ(HelpRequests(), (std::vector<std::string>{Request(Topic + "_Edit1"),
                                                       Request(Topic + "_Mode"),
                                                       Request("No_Help_Topic")}));
