@@ -258,6 +258,11 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
   if (std::strchr(lpAppName, ']') || (lpKeyName && std::strchr(lpKeyName, '='))) return FALSE;
 
   std::string path = NativePath(lpFileName);
+  // A settings file that is a link stays one: the file it points to is replaced.
+  if (char* target = ::realpath(path.c_str(), nullptr)) {
+    path = target;
+    std::free(target);
+  }
   mode_t mode = 0644;
   if (!WritableOrAbsent(path, &mode)) return FALSE;
   std::string data;

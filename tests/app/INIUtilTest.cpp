@@ -88,6 +88,16 @@ TEST_F(SettingsFile, WriteKeepsEverythingElseAndTheLineEndings) {
   EXPECT_EQ(ReadFile(Ini()), "[Fitters]\nMelrokPM=b\n");
 }
 
+TEST_F(SettingsFile, ALinkedSettingsFileStaysALink) {
+  std::filesystem::create_directory(folder_.File("shared"));
+  const std::string target = folder_.File("shared/PLD.INI");
+  WriteFile(target, "[Fitters]\nMelrokPM=old\n");
+  std::filesystem::create_symlink(target, Ini());
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "new"));
+  EXPECT_TRUE(std::filesystem::is_symlink(Ini()));
+  EXPECT_EQ(ReadFile(target), "[Fitters]\nMelrokPM=new\n");
+}
+
 TEST_F(SettingsFile, RefusedWritesReturnFalseAndChangeNothing) {
   const std::string before = "[Fitters]\nMelrokPM=kept\\\n";
   WriteFile(Ini(), before);
