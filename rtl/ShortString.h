@@ -2,6 +2,7 @@
 // A byte string of at most 255 characters held in place. Anything longer is cut to its first
 // 255 characters without notice, so every short-string argument and result is cut by its type.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

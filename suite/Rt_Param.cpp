@@ -89,14 +89,16 @@ bool SameParameterName(const rtl::ShortString& A, const rtl::ShortString& B) {
   return StrTrim(rtl::UpperCase(A.view())) == StrTrim(rtl::UpperCase(B.view()));
 }
 
-bool GetParameterValue(const char* ParamString, const rtl::ShortString& Name, rtl::ShortString& Value) {
+bool GetParameterValue(const char* ParamString, rtl::ShortString Name, rtl::ShortString& Value) {
+  // Name is a copy, so that the same short string may serve as name and value.
   Value = rtl::ShortString();
   EnsureProcessState();
   if (!ParamString || ParamString[0] == '\0') return false;
 
   std::string_view text = ReadableParameterString(ParamString);
   if (text != std::string_view(LastParameterString.get())) {
-    std::memcpy(LastParameterString.get(), text.data(), text.size());
+    // The caller's string may lie inside the cached copy itself.
+    std::memmove(LastParameterString.get(), text.data(), text.size());
     LastParameterString[text.size()] = '\0';
     ParameterList->Parse(LastParameterString.get());
   }

@@ -56,7 +56,7 @@ bool SameParameterName(const rtl::ShortString& A, const rtl::ShortString& B);
 // A null or empty ParamString gives false and leaves the cached list alone. The string is parsed
 // only when its first 63,999 characters differ (byte-wise, case-sensitive) from
 // LastParameterString; the characters after them are never read.
-bool GetParameterValue(const char* ParamString, const rtl::ShortString& Name, rtl::ShortString& Value);
+bool GetParameterValue(const char* ParamString, rtl::ShortString Name, rtl::ShortString& Value);
 
 // Process-wide: the parameters of the last parsed string and a NUL-terminated copy of that
 // string (ParameterStringSize bytes). Made by the unit's start-up, released by its shut-down, and

@@ -105,6 +105,17 @@ TEST_F(ParameterStrings, TheSameStringIsParsedOnce) {
   EXPECT_EQ(Lookup(std::string(params).c_str(), "Key"), "cached");  // equal bytes, another buffer
 }
 
+TEST_F(ParameterStrings, OneShortStringServesAsNameAndValueAndTheCacheAsTheString) {
+  ShortString both("Server");
+  EXPECT_TRUE(GetParameterValue("Action = start | Server = PCB ", both, both));
+  EXPECT_EQ(both, "PCB");
+  // A string that lies inside the cached copy itself is copied safely.
+  ShortString value;
+  EXPECT_TRUE(GetParameterValue(LastParameterString.get() + 9, "Server", value));
+  EXPECT_EQ(value, "PCB");
+  EXPECT_STREQ(LastParameterString.get(), "start | Server = PCB ");
+}
+
 TEST_F(ParameterStrings, AStringDifferingOnlyInCaseIsParsedAgain) {
   EXPECT_EQ(Lookup("Key=one|Other=two", "Key"), "one");
   MarkFirstCachedValue();
