@@ -9,7 +9,10 @@
 #include <vector>
 
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-  QMessageBox box(platform::WidgetOf(hWnd));
+  // As on Windows, an owner that is no window (65535, a destroyed one) refuses the box.
+  QWidget* owner = platform::WidgetOf(hWnd);
+  if (hWnd != 0 && !owner) return 0;
+  QMessageBox box(owner);
   box.setText(QString::fromLocal8Bit(lpText ? lpText : ""));
   box.setWindowTitle(QString::fromLocal8Bit(lpCaption ? lpCaption : "Error"));
   switch (uType & 0xF0) {

@@ -76,4 +76,12 @@ TEST(MessageBox, AnswersWithTheButtonChosen) {
   watcher.Expect([](QWidget* modal) { static_cast<QMessageBox*>(modal)->reject(); });
   EXPECT_EQ(MessageBoxA(0, "Go on?", "Setup", MB_OKCANCEL), IDCANCEL);
   EXPECT_EQ(watcher.MessageBoxes, (QStringList{"Setup|Replace the file?", "Setup|Go on?"}));
+
+  // An owner that is no window refuses the box.
+  EXPECT_EQ(MessageBoxA(platform::NoWindow, "Unseen", "Setup", MB_OK), 0);
+  auto* gone = new QWidget;
+  HWND handle = platform::HandleOf(gone);
+  delete gone;
+  EXPECT_EQ(MessageBoxA(handle, "Unseen", "Setup", MB_OK), 0);
+  EXPECT_EQ(watcher.MessageBoxes.size(), 2);
 }

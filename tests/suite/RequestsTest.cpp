@@ -1,8 +1,10 @@
+#include "platform/WindowHandles.h"
 #include "suite/Rt_forms.h"
 #include "tests/suite/TestRouter.h"
 #include "tests/support/ModalWatcher.h"
 #include "tests/support/QtPrinters.h"
 
+#include <QDialog>
 #include <gtest/gtest.h>
 
 using namespace suite;
@@ -64,6 +66,18 @@ TEST_F(ServerRequests, AServerThatCannotBeStartedIsReportedOnce) {
   EXPECT_EQ(Calls(), "GetModuleHandleFromModuleName(SIM);GetModuleHandleFromModuleName(CLIENT);" +
                          Request(1, 0xFFFF, "SETUPEDASERVERS", "Action = start | Server = SIM") +
                          "GetModuleHandleFromModuleName(SIM);");
+}
+
+TEST_F(ServerRequests, TheBoxBelongsToTheOwnerAndNoWindowShowsNone) {
+  QWidget owner;
+  ModalWatcher watcher;
+  watcher.Expect([&](QWidget* modal) {
+    EXPECT_EQ(modal->parentWidget(), &owner);
+    static_cast<QDialog*>(modal)->reject();
+  });
+  EXPECT_FALSE(RunProcess("Sim:Run", nullptr, 0, platform::HandleOf(&owner)));
+  EXPECT_FALSE(RunProcess("Sim:Run", nullptr, 0, 0xFFFF));
+  EXPECT_EQ(watcher.Modals.size(), 1);
 }
 
 TEST_F(ServerRequests, WithoutTheHostTheStartRequestFailsAtOnce) {
