@@ -55,7 +55,7 @@ void THdbc::ForceRelease() noexcept {
     children_.FreeAll();
   } catch (...) {
   }
-  children_.Clear();
+  children_.ForceAll();
   if (!allocated_) return;
   if (connected_) {
     // A disconnect is refused while a transaction is open: give the work up so that the
