@@ -98,12 +98,30 @@ TEST_F(ConnectionTest, TheConnectionStringKeepsItsOrderAndBracesRiskyValues) {
   EXPECT_EQ(db->BuildConnectString(), "DSN=Sales;UID=me;PWD=pw;DRIVER=Drv;A=1;B=2;");
 
   db->SetPassword("a;DRIVER=x");
-  db->SetUserName("{me}");
+  db->SetUserName("{me");
   db->SetDataSource(" padded");
   db->SetDriver("tail ");
   db->SetAttributes({"Keep=as;is"});
   EXPECT_EQ(db->BuildConnectString(),
-            "DSN={ padded};UID={{me}}};PWD={a;DRIVER=x};DRIVER={tail };Keep=as;is;");
+            "DSN={ padded};UID={{me};PWD={a;DRIVER=x};DRIVER={tail };Keep=as;is;");
+
+  // A value that is one braced value already goes as given; one that only looks like it is
+  // braced again, so that its closing brace cannot end it early.
+  db->SetAttributes({});
+  db->SetDriver("{SQL Driver}");
+  db->SetPassword("{a}};DRIVER=x}");
+  db->SetUserName("{a};DRIVER=x}");
+  db->SetDataSource("{a}}");
+  EXPECT_EQ(db->BuildConnectString(),
+            "DSN={{a}}}}};UID={{a}};DRIVER=x}}};PWD={a}};DRIVER=x};DRIVER={SQL Driver};");
+}
+
+TEST_F(ConnectionTest, ABracedDriverNameConnects) {
+  auto db = NewConnection();
+  ocl_test::UseSqlite(*db, folder_.File("braced.db"));
+  db->SetDriver("{SQLite3}");
+  db->Connect();
+  EXPECT_EQ(db->GetInfoString(SQL_DBMS_NAME), "SQLite");
 }
 
 TEST_F(ConnectionTest, APasswordCannotAddAttributes) {
