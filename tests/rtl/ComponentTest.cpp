@@ -173,6 +173,35 @@ TEST_F(ComponentTest, ABadDescriptionLeavesNothingBehind) {
   }
 }
 
+TEST_F(ComponentTest, AComponentThatHearsMayInsertOrRemoveOthers) {
+  std::vector<std::string> log;
+  TComponent owner(nullptr);
+  std::vector<TProbe*> probes;
+  for (const char* name : {"A", "B", "C"}) {
+    probes.push_back(TComponent::Create<TProbe>(&owner));
+    probes.back()->SetName(name);
+    probes.back()->log = &log;
+  }
+  // A leaves its owner when it hears of X; C makes a new component Y, which may move the list.
+  std::unique_ptr<TProbe> a(probes[0]);
+  a->onHear = [&](TComponent* c, rtl::TOperation op) {
+    if (op == rtl::TOperation::opInsert && c->Name() == "X") owner.RemoveComponent(a.get());
+  };
+  probes[2]->onHear = [&](TComponent* c, rtl::TOperation op) {
+    if (op == rtl::TOperation::opInsert && c->Name() == "X")
+      for (int i = 0; i < 8; ++i) TComponent::Create<TProbe>(&owner)->SetName("Y");
+  };
+  auto* x = new TProbe(&owner);
+  x->SetName("X");
+  owner.InsertComponent(x);
+  auto heard = [&](const std::string& entry) { return std::count(log.begin(), log.end(), entry); };
+  EXPECT_EQ(heard("insert A hears X"), 1);
+  EXPECT_EQ(heard("insert B hears X"), 1);
+  EXPECT_EQ(heard("insert C hears X"), 1);
+  EXPECT_EQ(a->Owner(), nullptr);
+  EXPECT_EQ(owner.ComponentCount(), 2 + 1 + 8);
+}
+
 TEST_F(ComponentTest, AFailingLoadedLetsTheOthersLoadThenRaisesTheFirst) {
   const char* text =
       "object A: TProbe\n  Text = 'fail A'\nend\n"
