@@ -144,8 +144,17 @@ bool THdbc::AllocHandle() {
   if (allocated_) return true;
   SQLHDBC handle = SQL_NULL_HDBC;
   SQLRETURN ret = SQLAllocHandle(SQL_HANDLE_DBC, LibraryEnvironment().Handle(), &handle);
+  // Set first, so that a failure reads its diagnostic from the new handle.
   handle_ = handle;
-  Check(ret);
+  try {
+    Check(ret);
+  } catch (...) {
+    // A warning counted as failure leaves a live handle that is neither listed nor marked
+    // allocated: nothing else would ever free it.
+    if (SQL_SUCCEEDED(ret)) SQLFreeHandle(SQL_HANDLE_DBC, handle);
+    handle_ = SQL_NULL_HDBC;
+    throw;
+  }
   // Listed only with a live handle: the environment's FreeAll relies on it.
   LibraryEnvironment().Children().Add(this);
   allocated_ = true;
