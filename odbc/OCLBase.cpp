@@ -3,6 +3,8 @@
 #include "odbc/OCLEnvironment.h"
 #include "odbc/OCLErrors.h"
 
+#include <exception>
+
 namespace ocl {
 
 THbase::THbase(rtl::TComponent* AOwner) : rtl::TComponent(AOwner) {}
@@ -28,7 +30,7 @@ bool THbase::Check(SQLRETURN Ret) {
 
 TChildren::~TChildren() { Clear(); }
 
-void TChildren::Add(THbase* Child) { head_ = new TNode{Child, head_}; }
+void TChildren::Add(THbase* Child) { head_ = new TNode{Child, head_, ++serial_, false}; }
 
 void TChildren::Remove(THbase* Child) {
   for (TNode** link = &head_; *link; link = &(*link)->Next) {
@@ -49,18 +51,52 @@ void TChildren::Clear() {
   }
 }
 
-bool TChildren::FreeAll() {
-  while (head_) {
-    TNode* front = head_;
-    head_->Child->FreeHandle();
-    // A child whose FreeHandle left itself listed would make this loop endless: take its node
-    // off here instead.
-    if (head_ == front) {
-      head_ = front->Next;
-      delete front;
+void TChildren::Unlink(unsigned long long Serial) {
+  for (TNode** link = &head_; *link; link = &(*link)->Next) {
+    if ((*link)->Serial == Serial) {
+      TNode* node = *link;
+      *link = node->Next;
+      delete node;
+      return;
     }
   }
+}
+
+bool TChildren::FreeAll() {
+  // A child's FreeHandle may change the list (it takes itself off, and may take or add
+  // others), so every round starts again from the front with the first node not yet tried.
+  std::exception_ptr first;
+  for (;;) {
+    TNode* node = head_;
+    while (node && node->Tried) node = node->Next;
+    if (!node) break;
+    node->Tried = true;
+    unsigned long long serial = node->Serial;
+    try {
+      node->Child->FreeHandle();
+    } catch (...) {
+      if (!first) first = std::current_exception();
+      continue;
+    }
+    // A child whose FreeHandle left itself listed would stay listed for ever: take its node
+    // off here instead.
+    Unlink(serial);
+  }
+  // Failed children stay listed; a later call tries them again.
+  for (TNode* node = head_; node; node = node->Next) node->Tried = false;
+  if (first) std::rethrow_exception(first);
   return true;
+}
+
+void TChildren::ForceAll() noexcept {
+  std::vector<THbase*> children = Items();
+  Clear();
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    // A child listed twice is released once.
+    bool seen = false;
+    for (std::size_t j = 0; j < i; ++j) seen = seen || children[j] == children[i];
+    if (!seen) children[i]->ForceRelease();
+  }
 }
 
 std::vector<THbase*> TChildren::Items() const {

@@ -28,6 +28,9 @@ class THbase : public rtl::TComponent {
   // Releases the handles of the component's children (and, in descendants, its own); true
   // when the component holds no ODBC handle afterwards. Overrides call this body first.
   virtual bool FreeHandle();
+  // Lets go of every handle of the component and its children without raising, whatever the
+  // driver refuses; for destruction, where FreeHandle's failures cannot be reported.
+  virtual void ForceRelease() noexcept {}
 
   // The kind of handle the component holds (SQL_HANDLE_ENV, _DBC or _STMT), and the handle as
   // held at this moment; reading it never allocates one.
@@ -61,8 +64,12 @@ class TChildren {
   void Remove(THbase* Child);
   void Clear();
   // Makes every child release its handle, newest first; each child's FreeHandle takes itself
-  // off the list.
+  // off the list. A child that fails stays listed and does not stop the others: the first
+  // failure is raised once all were tried.
   bool FreeAll();
+  // Empties the list and makes every child that was listed force its release (see
+  // THbase::ForceRelease). Raises nothing.
+  void ForceAll() noexcept;
 
   bool Empty() const { return head_ == nullptr; }
   // The listed children from the front.
@@ -72,8 +79,14 @@ class TChildren {
   struct TNode {
     THbase* Child;
     TNode* Next;
+    // Tells a node apart from a later one at the same address while FreeAll runs.
+    unsigned long long Serial;
+    bool Tried;
   };
+  // Unlinks the node of that serial number, if it is still listed.
+  void Unlink(unsigned long long Serial);
   TNode* head_ = nullptr;
+  unsigned long long serial_ = 0;
 };
 
 }  // namespace ocl

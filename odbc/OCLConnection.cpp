@@ -14,9 +14,23 @@ namespace {
 
 SQLCHAR* Text(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
 
+// One braced value as the connection-string syntax has it: "{", then text in which every "}"
+// is doubled, then "}". Stored settings often hold a driver name written so ("{SQLite3}").
+bool BracedValue(const std::string& value) {
+  if (value.size() < 2 || value.front() != '{' || value.back() != '}') return false;
+  for (std::size_t i = 1; i + 1 < value.size(); ++i) {
+    if (value[i] != '}') continue;
+    if (i + 2 >= value.size() || value[i + 1] != '}') return false;
+    ++i;
+  }
+  return true;
+}
+
 // A connection-string value that could end the element early or be trimmed by the driver
 // manager goes in braces, with its closing braces doubled, so that it cannot add attributes.
+// A value already braced that way goes as given.
 std::string ConnectValue(const std::string& value) {
+  if (BracedValue(value)) return value;
   bool plain = value.find_first_of(";{}") == std::string::npos &&
                (value.empty() || (value.front() != ' ' && value.front() != '\t' &&
                                   value.back() != ' ' && value.back() != '\t'));
@@ -55,7 +69,7 @@ void THdbc::ForceRelease() noexcept {
     children_.FreeAll();
   } catch (...) {
   }
-  children_.Clear();
+  children_.ForceAll();
   if (!allocated_) return;
   if (connected_) {
     // A disconnect is refused while a transaction is open: give the work up so that the
@@ -130,8 +144,17 @@ bool THdbc::AllocHandle() {
   if (allocated_) return true;
   SQLHDBC handle = SQL_NULL_HDBC;
   SQLRETURN ret = SQLAllocHandle(SQL_HANDLE_DBC, LibraryEnvironment().Handle(), &handle);
+  // Set first, so that a failure reads its diagnostic from the new handle.
   handle_ = handle;
-  Check(ret);
+  try {
+    Check(ret);
+  } catch (...) {
+    // A warning counted as failure leaves a live handle that is neither listed nor marked
+    // allocated: nothing else would ever free it.
+    if (SQL_SUCCEEDED(ret)) SQLFreeHandle(SQL_HANDLE_DBC, handle);
+    handle_ = SQL_NULL_HDBC;
+    throw;
+  }
   // Listed only with a live handle: the environment's FreeAll relies on it.
   LibraryEnvironment().Children().Add(this);
   allocated_ = true;

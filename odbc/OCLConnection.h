@@ -25,6 +25,9 @@ class THdbc : public THbase {
   void Connect();
   void Disconnect();
   bool FreeHandle() override;
+  // Closes the connection even when the driver refuses (giving up an open transaction) and
+  // frees its handle; raises nothing.
+  void ForceRelease() noexcept override;
   void Loaded() override;
 
   std::string BuildConnectString() const;
@@ -75,8 +78,6 @@ class THdbc : public THbase {
   void DisconnectForDesign();
   void ApplyCursorLib();
   void ApplyIsolationLevel();
-  // Destruction must not raise: whatever the normal release left, is let go here.
-  void ForceRelease() noexcept;
 
   SQLHDBC handle_ = SQL_NULL_HDBC;
   bool allocated_ = false;

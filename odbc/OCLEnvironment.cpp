@@ -35,8 +35,17 @@ THenv::~THenv() {
   try {
     ReleaseHandle();
   } catch (...) {
-    // A destructor never raises; the driver manager keeps what it could not free.
+    // A destructor never raises: whatever refused to go is forced.
+    ForceRelease();
   }
+}
+
+void THenv::ForceRelease() noexcept {
+  children_.ForceAll();
+  if (!allocated_) return;
+  SQLFreeHandle(SQL_HANDLE_ENV, handle_);
+  allocated_ = false;
+  handle_ = SQL_NULL_HENV;
 }
 
 TODBCError& THenv::ErrorObject() {

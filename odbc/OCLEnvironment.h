@@ -29,9 +29,15 @@ class THenv : public THbase {
 
   bool AllocHandle();
   // Fires OnFreeHandle and makes every connection release its handle; the environment handle
-  // itself stays (see ReleaseHandle).
+  // itself stays (see ReleaseHandle). A connection that fails does not keep the others: the
+  // first failure is raised once all were tried.
   bool FreeHandle() override;
+  // Releases every connection, then the environment handle. When a connection fails, the
+  // others are released all the same and the first failure is raised; the environment handle
+  // then stays, as the failed connection still needs it.
   bool ReleaseHandle();
+  // Forces every listed connection closed and freed, then frees the environment handle.
+  void ForceRelease() noexcept override;
 
   SQLSMALLINT HandleType() const override { return SQL_HANDLE_ENV; }
   SQLHANDLE CurrentHandle() const override { return handle_; }

@@ -76,9 +76,12 @@ void TComponent::SetDesigning(bool Value) {
 void TComponent::Loaded() { state_ &= ~static_cast<unsigned>(csLoading); }
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
-  // Whatever the owner hears, the components it owns hear too.
-  for (TComponent* c : components_)
-    if (c != AComponent) c->Notification(AComponent, Operation);
+  // Whatever the owner hears, the components it owns hear too. A component that hears may
+  // insert or remove others: the round goes over the list as it was, to those still owned.
+  const std::vector<TComponent*> components = components_;
+  for (TComponent* c : components)
+    if (c != AComponent && std::find(components_.begin(), components_.end(), c) != components_.end())
+      c->Notification(AComponent, Operation);
 }
 
 void TComponent::InsertComponent(TComponent* AComponent) {

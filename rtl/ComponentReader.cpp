@@ -3,8 +3,10 @@
 #include "rtl/Exceptions.h"
 
 #include <cctype>
+#include <exception>
 #include <map>
 #include <memory>
+#include <typeinfo>
 
 namespace rtl {
 
@@ -233,6 +235,9 @@ std::vector<TComponent*> ReadComponents(std::string_view Text, TComponent* AOwne
         try {
           c->SetPropertyValue(p.Name, p.Value);
         } catch (const Exception& e) {
+          // A descendant of Exception (a database error, say) carries more than its text:
+          // it goes on as it is. Only the plain ones get the line.
+          if (typeid(e) != typeid(Exception)) throw;
           Fail(p.Line, e.Message());
         }
       }
@@ -247,7 +252,22 @@ std::vector<TComponent*> ReadComponents(std::string_view Text, TComponent* AOwne
     c->EndReading();
     result.push_back(c.release());
   }
-  for (TComponent* c : result) c->Loaded();
+  // One Loaded that fails must not leave the others in the loading state: each is called, and
+  // the first failure is raised afterwards.
+  std::exception_ptr first;
+  for (TComponent* c : result) {
+    try {
+      c->Loaded();
+    } catch (...) {
+      if (!first) first = std::current_exception();
+    }
+  }
+  if (first) {
+    // Without an owner nobody else would free them.
+    if (!AOwner)
+      for (auto it = result.rbegin(); it != result.rend(); ++it) delete *it;
+    std::rethrow_exception(first);
+  }
   return result;
 }
 

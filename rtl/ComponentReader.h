@@ -26,8 +26,10 @@ void UnregisterComponentClass(const std::string& ClassName);
 
 // Reads a description and returns the components it created, in their order. A malformed
 // text, an unknown class or property, or a value of the wrong kind raises Exception
-// ("Line N: ...") and leaves nothing created. Exceptions from Loaded pass through; the
-// components then stay with their owner.
+// ("Line N: ...") and leaves nothing created; an exception of a class derived from Exception
+// that a property raises passes through as it is, also leaving nothing. When Loaded raises,
+// Loaded is still called on every other component and the first exception passes through
+// afterwards; the components then stay with their owner or, without one, are freed.
 std::vector<TComponent*> ReadComponents(std::string_view Text, TComponent* AOwner);
 
 }  // namespace rtl

@@ -98,12 +98,30 @@ TEST_F(ConnectionTest, TheConnectionStringKeepsItsOrderAndBracesRiskyValues) {
   EXPECT_EQ(db->BuildConnectString(), "DSN=Sales;UID=me;PWD=pw;DRIVER=Drv;A=1;B=2;");
 
   db->SetPassword("a;DRIVER=x");
-  db->SetUserName("{me}");
+  db->SetUserName("{me");
   db->SetDataSource(" padded");
   db->SetDriver("tail ");
   db->SetAttributes({"Keep=as;is"});
   EXPECT_EQ(db->BuildConnectString(),
-            "DSN={ padded};UID={{me}}};PWD={a;DRIVER=x};DRIVER={tail };Keep=as;is;");
+            "DSN={ padded};UID={{me};PWD={a;DRIVER=x};DRIVER={tail };Keep=as;is;");
+
+  // A value that is one braced value already goes as given; one that only looks like it is
+  // braced again, so that its closing brace cannot end it early.
+  db->SetAttributes({});
+  db->SetDriver("{SQL Driver}");
+  db->SetPassword("{a}};DRIVER=x}");
+  db->SetUserName("{a};DRIVER=x}");
+  db->SetDataSource("{a}}");
+  EXPECT_EQ(db->BuildConnectString(),
+            "DSN={{a}}}}};UID={{a}};DRIVER=x}}};PWD={a}};DRIVER=x};DRIVER={SQL Driver};");
+}
+
+TEST_F(ConnectionTest, ABracedDriverNameConnects) {
+  auto db = NewConnection();
+  ocl_test::UseSqlite(*db, folder_.File("braced.db"));
+  db->SetDriver("{SQLite3}");
+  db->Connect();
+  EXPECT_EQ(db->GetInfoString(SQL_DBMS_NAME), "SQLite");
 }
 
 TEST_F(ConnectionTest, APasswordCannotAddAttributes) {
@@ -289,14 +307,19 @@ TEST_F(ConnectionTest, IsolationLevelReachesTheOpenConnection) {
   EXPECT_STREQ(value, "serializable");
 }
 
+// A SQLite connection with a transaction open, which SQLite will not close.
+void OpenTransaction(THdbc& db, const std::string& file) {
+  ocl_test::UseSqlite(db, file);
+  db.Connect();
+  ocl_test::ExecSql(db, "CREATE TABLE t (a INTEGER)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(db.Handle(), SQL_ATTR_AUTOCOMMIT,
+                                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
+  ocl_test::ExecSql(db, "INSERT INTO t VALUES (1)");
+}
+
 TEST_F(ConnectionTest, ADisconnectThatFailsRaisesButDestructionReleasesAnyway) {
   auto db = NewConnection();
-  ocl_test::UseSqlite(*db, folder_.File("tx.db"));
-  db->Connect();
-  ocl_test::ExecSql(*db, "CREATE TABLE t (a INTEGER)");
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(db->Handle(), SQL_ATTR_AUTOCOMMIT,
-                                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
-  ocl_test::ExecSql(*db, "INSERT INTO t VALUES (1)");
+  OpenTransaction(*db, folder_.File("tx.db"));
 
   // SQLite will not close with a transaction open.
   try {
@@ -314,6 +337,66 @@ TEST_F(ConnectionTest, ADisconnectThatFailsRaisesButDestructionReleasesAnyway) {
   EXPECT_TRUE(Environment()->Children().Empty());
   // The environment frees cleanly, so nothing was left on it.
   EXPECT_NO_THROW(Environment()->ReleaseHandle());
+}
+
+// Two open connections and one merely allocated; the newest, released first, refuses to close.
+class RefusedDisconnectTest : public ConnectionTest {
+ protected:
+  void SetUp() override {
+    ConnectionTest::SetUp();
+    older_ = NewConnection();
+    ocl_test::UseSqlite(*older_, folder_.File("older.db"));
+    older_->Connect();
+    allocated_ = NewConnection();
+    allocated_->Handle();
+    refusing_ = NewConnection();
+    OpenTransaction(*refusing_, folder_.File("refusing.db"));
+    for (THdbc* db : {older_.get(), refusing_.get()})
+      db->OnDisconnect = [this](rtl::TComponent* sender) { closed_.push_back(sender); };
+  }
+  std::unique_ptr<THdbc> older_, allocated_, refusing_;
+  std::vector<rtl::TComponent*> closed_;
+};
+
+TEST_F(RefusedDisconnectTest, ShutDownReleasesEveryConnectionAndTheEnvironment) {
+  SQLHENV environment = Environment()->Handle();
+  EXPECT_NO_THROW(OCL_Shutdown());
+  EXPECT_FALSE(older_->Connected());
+  EXPECT_FALSE(older_->Allocated());
+  EXPECT_FALSE(allocated_->Allocated());
+  // The refusing one gave up its transaction to close.
+  EXPECT_FALSE(refusing_->Connected());
+  EXPECT_FALSE(refusing_->Allocated());
+  EXPECT_EQ(closed_, (std::vector<rtl::TComponent*>{older_.get(), refusing_.get()}));
+  // The driver manager no longer knows the environment handle.
+  SQLINTEGER version = 0;
+  EXPECT_EQ(SQLGetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, &version, 0, nullptr), SQL_INVALID_HANDLE);
+}
+
+TEST_F(RefusedDisconnectTest, ADirectReleaseFreesTheOthersThenRaises) {
+  int environmentFrees = 0;
+  Environment()->OnFreeHandle = [&](rtl::TComponent*) { ++environmentFrees; };
+  try {
+    Environment()->ReleaseHandle();
+    FAIL() << "the refused disconnect was not raised";
+  } catch (const EODBC& e) {
+    EXPECT_EQ(e.SqlState, "25000");
+    EXPECT_EQ(e.Component, refusing_.get());
+  }
+  EXPECT_EQ(environmentFrees, 1);
+  EXPECT_FALSE(older_->Allocated());
+  EXPECT_FALSE(allocated_->Allocated());
+  EXPECT_EQ(closed_, (std::vector<rtl::TComponent*>{older_.get()}));
+  // The refusing connection still needs the environment: both stay, and it stays listed.
+  EXPECT_TRUE(refusing_->Connected());
+  EXPECT_TRUE(Environment()->Allocated());
+  EXPECT_EQ(Environment()->Children().Items(), (std::vector<THbase*>{refusing_.get()}));
+
+  // Once the work is committed, the release completes.
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, refusing_->Handle(), SQL_COMMIT)));
+  EXPECT_TRUE(Environment()->ReleaseHandle());
+  EXPECT_FALSE(refusing_->Allocated());
+  EXPECT_EQ(closed_.size(), 2u);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
+#include <vector>
+
 using namespace ocl;
 
 namespace {
@@ -57,6 +59,7 @@ TEST(ErrorDialog, OpensCollapsedAndTogglesTheDetails) {
   EXPECT_EQ(native, "-7");
 
   EXPECT_EQ(seen[0].height, 111);
+  EXPECT_EQ(seen[0].clientHeight, 84);
   EXPECT_FALSE(seen[0].details);
   EXPECT_EQ(seen[0].button, "Details >>");
   EXPECT_TRUE(bevelHidden);
@@ -68,17 +71,34 @@ TEST(ErrorDialog, OpensCollapsedAndTogglesTheDetails) {
   EXPECT_EQ(seen[2].height, 111);
   EXPECT_EQ(seen[2].button, "Details >>");
 
-  // A new report opens collapsed again.
-  Seen again;
-  watcher.Expect([&](QWidget* modal) {
-    auto* d = qobject_cast<TOEErrorDialog*>(modal);
-    again = Look(d);
-    d->close();
-  });
-  ShowODBCError(error, "Again.");
-  EXPECT_EQ(again.height, 111);
-  EXPECT_EQ(again.button, "Details >>");
   EXPECT_EQ(watcher.Pending(), 0);
+}
+
+TEST(ErrorDialog, ADialogShownAgainAfterClosingExpandedOpensCollapsed) {
+  testing_support::ModalWatcher watcher;
+  TOEErrorDialog dialog;
+  dialog.Summary = "Cannot run the query.";
+  std::vector<Seen> seen;
+  watcher.Expect([&](QWidget* modal) {
+    ASSERT_EQ(modal, &dialog);
+    dialog.Button2->click();
+    seen.push_back(Look(&dialog));
+    dialog.Button1->click();  // closed while expanded
+  });
+  dialog.exec();
+  watcher.Expect([&](QWidget* modal) {
+    ASSERT_EQ(modal, &dialog);
+    seen.push_back(Look(&dialog));
+    dialog.Button1->click();
+  });
+  dialog.exec();
+  EXPECT_EQ(watcher.Pending(), 0);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_TRUE(seen[0].details);
+  EXPECT_EQ(seen[0].clientHeight, 215);
+  EXPECT_FALSE(seen[1].details);
+  EXPECT_EQ(seen[1].clientHeight, 84);
+  EXPECT_EQ(seen[1].button, "Details >>");
 }
 
 TEST(ErrorDialog, AnUnreadableRecordWithAnEmptyTitle) {

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include <memory>
+
 using namespace ocl;
 
 namespace {
@@ -78,11 +80,40 @@ TEST_F(LoadTest, AFailedConnectShowsTheErrorDialogAndRaisesNothing) {
   EXPECT_FALSE(static_cast<THdbc*>(created[0])->Connected());
 }
 
-TEST_F(LoadTest, WithoutTheDialogTheFailureGoesToTheCaller) {
+TEST_F(LoadTest, WithoutTheDialogTheFailureGoesToTheCallerAfterTheOthersLoaded) {
   OCLError_Shutdown();
   rtl::TComponent owner(nullptr);
-  EXPECT_THROW(rtl::ReadComponents(Description(folder_.File("missing folder/x.db"), true), &owner),
-               EODBC);
+  std::string text = Description(folder_.File("missing folder/x.db"), true) +
+                     "object OtherDb: THdbc\n  Driver = 'SQLite3'\n  Attributes = ('Database=" +
+                     folder_.File("other.db") + "')\n  Connected = True\nend\n";
+  EXPECT_THROW(rtl::ReadComponents(text, &owner), EODBC);
+  ASSERT_EQ(owner.ComponentCount(), 2);
+  auto* other = static_cast<THdbc*>(owner.FindComponent("OtherDb"));
+  ASSERT_NE(other, nullptr);
+  EXPECT_TRUE(other->Connected());
+  EXPECT_FALSE(other->InState(rtl::csLoading));
+}
+
+TEST_F(LoadTest, ADatabaseErrorFromAPropertyKeepsItsClass) {
+  // A pooling change closes every connection; SQLite refuses while a transaction is open.
+  std::unique_ptr<THdbc> busy(rtl::TComponent::Create<THdbc>(nullptr));
+  ocl_test::UseSqlite(*busy, folder_.File("busy.db"));
+  busy->Connect();
+  ocl_test::ExecSql(*busy, "CREATE TABLE t (a INTEGER)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(busy->Handle(), SQL_ATTR_AUTOCOMMIT,
+                                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
+  ocl_test::ExecSql(*busy, "INSERT INTO t VALUES (1)");
+
+  rtl::TComponent owner(nullptr);
+  try {
+    rtl::ReadComponents("object PooledDb: THdbc\n  ConnectionPooling = True\nend\n", &owner);
+    FAIL() << "the refused disconnect was not raised";
+  } catch (const EODBC& e) {
+    EXPECT_EQ(e.SqlState, "25000");
+    EXPECT_EQ(e.Component, busy.get());
+  }
+  EXPECT_EQ(owner.ComponentCount(), 0);
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, busy->Handle(), SQL_ROLLBACK)));
 }
 
 TEST_F(LoadTest, AnOwnerInDesignModeWarnsOfASecondEnvironment) {

@@ -26,15 +26,23 @@ class ScriptedTest : public ocl_test::OdbcTest {
     db->OnConnect = [this](rtl::TComponent*) { ++connects_; };
     return db;
   }
-  // How many isolation levels the loaded driver was asked to set.
-  int IsolationSets() {
-    void* driver = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW | RTLD_NOLOAD);
-    EXPECT_NE(driver, nullptr) << "the driver is not loaded";
-    if (!driver) return -1;
-    int count = *static_cast<int*>(dlsym(driver, "ScriptedDriver_IsolationSets"));
-    dlclose(driver);
-    return count;
+  // The driver stays loaded for the whole test, so that its counter is one count from
+  // before the first connect to the end.
+  void SetUp() override {
+    OdbcTest::SetUp();
+    driver_ = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW);
+    ASSERT_NE(driver_, nullptr) << dlerror();
   }
+  void TearDown() override {
+    if (driver_) dlclose(driver_);
+    OdbcTest::TearDown();
+  }
+  // How many isolation levels the driver was asked to set.
+  int IsolationSets() {
+    if (!driver_) return -1;
+    return *static_cast<int*>(dlsym(driver_, "ScriptedDriver_IsolationSets"));
+  }
+  void* driver_ = nullptr;
   int connects_ = 0;
 };
 
@@ -110,9 +118,12 @@ TEST_F(ScriptedTest, TheErrorDialogShowsAnUnreadableDiagnosticFromALoadedConnect
 
 TEST_F(ScriptedTest, TheIsolationLevelIsSetOnlyWhenItDiffers) {
   auto db = Scripted({"Isolation=refuse"});
+  int sets = IsolationSets();
   db->Connect();  // the driver's level is already the default
   EXPECT_TRUE(db->Connected());
-  int sets = IsolationSets();
+  EXPECT_EQ(IsolationSets(), sets);
+  db->SetIsolationLevel(SQL_TXN_READ_COMMITTED);  // the current level
+  EXPECT_EQ(IsolationSets(), sets);
 
   try {
     db->SetIsolationLevel(SQL_TXN_SERIALIZABLE);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,11 +18,13 @@ using rtl::TComponent;
 // Records what it hears, and what its properties saw while being read.
 class TProbe : public TComponent {
  public:
-  explicit TProbe(TComponent* AOwner) : TComponent(AOwner) {}
+  explicit TProbe(TComponent* AOwner) : TComponent(AOwner) { ++alive; }
   ~TProbe() override {
     Teardown();
     if (log) log->push_back("destroyed " + Name());
+    --alive;
   }
+  static inline int alive = 0;
 
   const rtl::TPropertyList& Published() const override {
     static const rtl::TPropertyList list = [this] {
@@ -37,6 +41,15 @@ class TProbe : public TComponent {
                    [](TComponent& c, const rtl::TPropertyValue& v) {
                      static_cast<TProbe&>(c).lines = rtl::ListValue(v);
                    }});
+      l.push_back({"Count",
+                   [](const TComponent& c) -> rtl::TPropertyValue { return static_cast<const TProbe&>(c).count; },
+                   [](TComponent& c, const rtl::TPropertyValue& v) {
+                     // Takes a number written as text, as a stored setting may hold it.
+                     const std::string& text = rtl::StringValue(v);
+                     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+                       throw rtl::EConvertError::InvalidInteger(text);
+                     static_cast<TProbe&>(c).count = std::stoll(text);
+                   }});
       l.push_back({"Flag",
                    [](const TComponent& c) -> rtl::TPropertyValue { return static_cast<const TProbe&>(c).flag; },
                    [](TComponent& c, const rtl::TPropertyValue& v) {
@@ -51,11 +64,13 @@ class TProbe : public TComponent {
     TComponent::Loaded();
     loadedSawAll = Owner() && Owner()->ComponentCount() >= 2 && !InState(rtl::csReading);
     if (log) log->push_back("loaded " + Name());
+    if (text.rfind("fail", 0) == 0) throw rtl::Exception(text);
   }
   void Notification(TComponent* c, rtl::TOperation op) override {
     TComponent::Notification(c, op);
     if (log) log->push_back(std::string(op == rtl::TOperation::opInsert ? "insert " : "remove ") +
                             Name() + " hears " + c->Name());
+    if (onHear) onHear(c, op);
   }
 
   std::string text;
@@ -63,7 +78,9 @@ class TProbe : public TComponent {
   bool flag = false;
   bool readWhileReading = false;
   bool loadedSawAll = false;
+  std::int64_t count = 0;
   std::vector<std::string>* log = nullptr;
+  std::function<void(TComponent*, rtl::TOperation)> onHear;
 };
 
 class ComponentTest : public ::testing::Test {
@@ -154,6 +171,70 @@ TEST_F(ComponentTest, ABadDescriptionLeavesNothingBehind) {
     }
     EXPECT_EQ(owner.ComponentCount(), 0) << c.text;
   }
+}
+
+TEST_F(ComponentTest, AComponentThatHearsMayInsertOrRemoveOthers) {
+  std::vector<std::string> log;
+  TComponent owner(nullptr);
+  std::vector<TProbe*> probes;
+  for (const char* name : {"A", "B", "C"}) {
+    probes.push_back(TComponent::Create<TProbe>(&owner));
+    probes.back()->SetName(name);
+    probes.back()->log = &log;
+  }
+  // A leaves its owner when it hears of X; C makes a new component Y, which may move the list.
+  std::unique_ptr<TProbe> a(probes[0]);
+  a->onHear = [&](TComponent* c, rtl::TOperation op) {
+    if (op == rtl::TOperation::opInsert && c->Name() == "X") owner.RemoveComponent(a.get());
+  };
+  probes[2]->onHear = [&](TComponent* c, rtl::TOperation op) {
+    if (op == rtl::TOperation::opInsert && c->Name() == "X")
+      for (int i = 0; i < 8; ++i) TComponent::Create<TProbe>(&owner)->SetName("Y");
+  };
+  auto* x = new TProbe(&owner);
+  x->SetName("X");
+  owner.InsertComponent(x);
+  auto heard = [&](const std::string& entry) { return std::count(log.begin(), log.end(), entry); };
+  EXPECT_EQ(heard("insert A hears X"), 1);
+  EXPECT_EQ(heard("insert B hears X"), 1);
+  EXPECT_EQ(heard("insert C hears X"), 1);
+  EXPECT_EQ(a->Owner(), nullptr);
+  EXPECT_EQ(owner.ComponentCount(), 2 + 1 + 8);
+}
+
+TEST_F(ComponentTest, AFailingLoadedLetsTheOthersLoadThenRaisesTheFirst) {
+  const char* text =
+      "object A: TProbe\n  Text = 'fail A'\nend\n"
+      "object B: TProbe\nend\n"
+      "object C: TProbe\n  Text = 'fail C'\nend\n";
+  TComponent owner(nullptr);
+  try {
+    rtl::ReadComponents(text, &owner);
+    ADD_FAILURE() << "no exception";
+  } catch (const rtl::Exception& e) {
+    EXPECT_EQ(e.Message(), "fail A");
+  }
+  ASSERT_EQ(owner.ComponentCount(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(owner.Components(i)->InState(rtl::csLoading)) << i;
+
+  // Without an owner, nobody would free them.
+  int alive = TProbe::alive;
+  EXPECT_THROW(rtl::ReadComponents(text, nullptr), rtl::Exception);
+  EXPECT_EQ(TProbe::alive, alive);
+}
+
+TEST_F(ComponentTest, AnErrorOfItsOwnClassFromAPropertyPassesUnchanged) {
+  TComponent owner(nullptr);
+  try {
+    rtl::ReadComponents("object A: TProbe\n  Count = '12x'\nend\n", &owner);
+    ADD_FAILURE() << "accepted";
+  } catch (const rtl::EConvertError& e) {
+    EXPECT_EQ(e.Message(), "'12x' is not a valid integer value");
+  }
+  EXPECT_EQ(owner.ComponentCount(), 0);
+  auto created = rtl::ReadComponents("object A: TProbe\n  Count = '12'\nend\n", &owner);
+  ASSERT_EQ(created.size(), 1u);
+  EXPECT_EQ(static_cast<TProbe*>(created[0])->count, 12);
 }
 
 }  // namespace
