@@ -32,15 +32,25 @@ TChildren::~TChildren() { Clear(); }
 
 void TChildren::Add(THbase* Child) { head_ = new TNode{Child, head_, ++serial_, false}; }
 
-void TChildren::Remove(THbase* Child) {
-  for (TNode** link = &head_; *link; link = &(*link)->Next) {
-    if ((*link)->Child == Child) {
-      TNode* node = *link;
+namespace {
+
+// Unlinks and deletes the first node, from the front, that matches.
+template <class Node, class Matches>
+void UnlinkFirst(Node*& head, Matches matches) {
+  for (Node** link = &head; *link; link = &(*link)->Next) {
+    if (matches(**link)) {
+      Node* node = *link;
       *link = node->Next;
       delete node;
       return;
     }
   }
+}
+
+}  // namespace
+
+void TChildren::Remove(THbase* Child) {
+  UnlinkFirst(head_, [Child](const TNode& node) { return node.Child == Child; });
 }
 
 void TChildren::Clear() {
@@ -52,14 +62,7 @@ void TChildren::Clear() {
 }
 
 void TChildren::Unlink(unsigned long long Serial) {
-  for (TNode** link = &head_; *link; link = &(*link)->Next) {
-    if ((*link)->Serial == Serial) {
-      TNode* node = *link;
-      *link = node->Next;
-      delete node;
-      return;
-    }
-  }
+  UnlinkFirst(head_, [Serial](const TNode& node) { return node.Serial == Serial; });
 }
 
 bool TChildren::FreeAll() {

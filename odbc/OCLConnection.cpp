@@ -314,12 +314,16 @@ void THdbc::SetIsolationLevel(SQLUINTEGER Value) {
   ApplyIsolationLevel();
 }
 
-void THdbc::ApplyIsolationLevel() {
+void THdbc::ApplyIsolationLevel() { ApplyAttribute(SQL_ATTR_TXN_ISOLATION, isolationLevel_); }
+
+// Sets an integer connection attribute only where the driver's value differs; an unreadable
+// value leaves the attribute alone.
+void THdbc::ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER Value) {
   if (!allocated_) return;
   SQLULEN current = 0;
-  if (!Test(SQLGetConnectAttr(handle_, SQL_ATTR_TXN_ISOLATION, &current, 0, nullptr))) return;
-  if (static_cast<SQLUINTEGER>(current) != isolationLevel_)
-    Check(SQLSetConnectAttr(handle_, SQL_ATTR_TXN_ISOLATION, IntegerAttribute(isolationLevel_), 0));
+  if (!Test(SQLGetConnectAttr(handle_, Attribute, &current, 0, nullptr))) return;
+  if (static_cast<SQLUINTEGER>(current) != Value)
+    Check(SQLSetConnectAttr(handle_, Attribute, IntegerAttribute(Value), 0));
 }
 
 void THdbc::SetCursorLib(SQLUINTEGER Value) {
@@ -328,13 +332,7 @@ void THdbc::SetCursorLib(SQLUINTEGER Value) {
   ApplyCursorLib();
 }
 
-void THdbc::ApplyCursorLib() {
-  if (!allocated_) return;
-  SQLULEN current = 0;
-  if (!Test(SQLGetConnectAttr(handle_, SQL_ATTR_ODBC_CURSORS, &current, 0, nullptr))) return;
-  if (static_cast<SQLUINTEGER>(current) != cursorLib_)
-    Check(SQLSetConnectAttr(handle_, SQL_ATTR_ODBC_CURSORS, IntegerAttribute(cursorLib_), 0));
-}
+void THdbc::ApplyCursorLib() { ApplyAttribute(SQL_ATTR_ODBC_CURSORS, cursorLib_); }
 
 bool THdbc::ConnectionPooling() const { return LibraryEnvironment().ConnectionPooling(); }
 

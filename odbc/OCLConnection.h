@@ -78,6 +78,7 @@ class THdbc : public THbase {
   void DisconnectForDesign();
   void ApplyCursorLib();
   void ApplyIsolationLevel();
+  void ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER Value);
 
   SQLHDBC handle_ = SQL_NULL_HDBC;
   bool allocated_ = false;
