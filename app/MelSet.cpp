@@ -60,8 +60,8 @@ void TMelrokForm::BSetClick() {
   if (!WriteIniString(FittersSection, MelrokPMKey, directory)) {
     // Ending as if recorded would hide the failure; the window stays for a retry or Cancel.
     std::string file = *IniFileName() ? IniFileName() : "Tessora.INI";
-    std::string message = "The fitter location could not be recorded in the settings file \"" +
-                          file + "\".";
+    std::string message =
+        "The fitter location could not be recorded in the settings file \"" + file + "\".";
     QByteArray caption = windowTitle().toLocal8Bit();
     MessageBoxA(platform::HandleOf(this), message.c_str(), caption.constData(),
                 MB_OK | MB_ICONERROR);

@@ -98,17 +98,22 @@ const rtl::TPropertyList& THdbc::Published() const {
     rtl::TPropertyList l = TComponent::Published();
     auto text = [&](const char* name, const std::string& (THdbc::*get)() const,
                     void (THdbc::*set)(const std::string&)) {
-      l.push_back({name, [=](const TComponent& c) -> TPropertyValue { return (cself(c).*get)(); },
-                   [=](TComponent& c, const TPropertyValue& v) { (self(c).*set)(rtl::StringValue(v)); }});
+      l.push_back(
+          {name, [=](const TComponent& c) -> TPropertyValue { return (cself(c).*get)(); },
+           [=](TComponent& c, const TPropertyValue& v) { (self(c).*set)(rtl::StringValue(v)); }});
     };
-    l.push_back({"Connected", [=](const TComponent& c) -> TPropertyValue { return cself(c).Connected(); },
-                 [=](TComponent& c, const TPropertyValue& v) { self(c).SetConnected(rtl::BoolValue(v)); }});
+    l.push_back(
+        {"Connected", [=](const TComponent& c) -> TPropertyValue { return cself(c).Connected(); },
+         [=](TComponent& c, const TPropertyValue& v) { self(c).SetConnected(rtl::BoolValue(v)); }});
     text("Driver", &THdbc::Driver, &THdbc::SetDriver);
     text("DataSource", &THdbc::DataSource, &THdbc::SetDataSource);
     text("UserName", &THdbc::UserName, &THdbc::SetUserName);
     text("Password", &THdbc::Password, &THdbc::SetPassword);
-    l.push_back({"Attributes", [=](const TComponent& c) -> TPropertyValue { return cself(c).Attributes(); },
-                 [=](TComponent& c, const TPropertyValue& v) { self(c).SetAttributes(rtl::ListValue(v)); }});
+    l.push_back({"Attributes",
+                 [=](const TComponent& c) -> TPropertyValue { return cself(c).Attributes(); },
+                 [=](TComponent& c, const TPropertyValue& v) {
+                   self(c).SetAttributes(rtl::ListValue(v));
+                 }});
     l.push_back({"IsolationLevel",
                  [=](const TComponent& c) -> TPropertyValue {
                    return static_cast<std::int64_t>(cself(c).IsolationLevel());
@@ -130,11 +135,12 @@ const rtl::TPropertyList& THdbc::Published() const {
                  [=](TComponent& c, const TPropertyValue& v) {
                    self(c).SetCursorLib(UnsignedValue<SQLUINTEGER>(v));
                  }});
-    l.push_back({"ConnectionPooling",
-                 [=](const TComponent& c) -> TPropertyValue { return cself(c).ConnectionPooling(); },
-                 [=](TComponent& c, const TPropertyValue& v) {
-                   self(c).SetConnectionPooling(rtl::BoolValue(v));
-                 }});
+    l.push_back(
+        {"ConnectionPooling",
+         [=](const TComponent& c) -> TPropertyValue { return cself(c).ConnectionPooling(); },
+         [=](TComponent& c, const TPropertyValue& v) {
+           self(c).SetConnectionPooling(rtl::BoolValue(v));
+         }});
     return l;
   }();
   return list;
@@ -276,8 +282,10 @@ void THdbc::SetConnected(bool Value) {
     return;
   }
   if (Value == connected_) return;
-  if (Value) Connect();
-  else Disconnect();
+  if (Value)
+    Connect();
+  else
+    Disconnect();
 }
 
 void THdbc::DisconnectForDesign() {

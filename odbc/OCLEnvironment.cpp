@@ -21,7 +21,8 @@ THenv::THenv(rtl::TComponent* AOwner) : THbase(AOwner) {
   if (AOwner && InState(rtl::csDesigning)) {
     for (int i = 0; i < AOwner->ComponentCount(); ++i) {
       if (dynamic_cast<THenv*>(AOwner->Components(i))) {
-        if (UserInterface().ShowWarning) UserInterface().ShowWarning("You only need one environment class.");
+        if (UserInterface().ShowWarning)
+          UserInterface().ShowWarning("You only need one environment class.");
         break;
       }
     }
@@ -48,9 +49,7 @@ void THenv::ForceRelease() noexcept {
   handle_ = SQL_NULL_HENV;
 }
 
-TODBCError& THenv::ErrorObject() {
-  return theEnvironment ? theEnvironment->Error() : *error_;
-}
+TODBCError& THenv::ErrorObject() { return theEnvironment ? theEnvironment->Error() : *error_; }
 
 bool THenv::AllocHandle() {
   if (allocated_) return true;
@@ -66,8 +65,8 @@ bool THenv::AllocHandle() {
                           IntegerAttribute(SQL_CP_ONE_PER_DRIVER), 0);
       set = true;
     } else if (pooling != SQL_CP_OFF && !connectionPooling_) {
-      ret = SQLSetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING,
-                          IntegerAttribute(SQL_CP_OFF), 0);
+      ret = SQLSetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING, IntegerAttribute(SQL_CP_OFF),
+                          0);
       set = true;
     }
     if (set && !Test(ret)) throw rtl::Exception("Cannot Set Connection Pooling");

@@ -47,8 +47,10 @@ TOEErrorDialog::TOEErrorDialog(QWidget* parent)
   Label3 = ui_->Label3;
   Edit2 = ui_->Edit2;
   Image1->setPixmap(ErrorPicture());
-  connect(Button1, &QPushButton::clicked, this, [this] { rtl::Guarded([this] { Button1Click(); }); });
-  connect(Button2, &QPushButton::clicked, this, [this] { rtl::Guarded([this] { Button2Click(); }); });
+  connect(Button1, &QPushButton::clicked, this,
+          [this] { rtl::Guarded([this] { Button1Click(); }); });
+  connect(Button2, &QPushButton::clicked, this,
+          [this] { rtl::Guarded([this] { Button2Click(); }); });
   // Centred on the screen.
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect area = screen->availableGeometry();
@@ -73,8 +75,10 @@ void TOEErrorDialog::FormShow() {
 void TOEErrorDialog::Button1Click() { close(); }
 
 void TOEErrorDialog::Button2Click() {
-  if (DetailsShown) HideDetails();
-  else ShowDetails();
+  if (DetailsShown)
+    HideDetails();
+  else
+    ShowDetails();
 }
 
 void TOEErrorDialog::ShowDetails() {

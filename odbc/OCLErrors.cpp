@@ -6,8 +6,8 @@
 
 namespace ocl {
 
-EODBC::EODBC(THbase* AComponent, SQLRETURN ARetCode, std::string ASqlState,
-             SQLINTEGER ANativeError, std::string AMessage)
+EODBC::EODBC(THbase* AComponent, SQLRETURN ARetCode, std::string ASqlState, SQLINTEGER ANativeError,
+             std::string AMessage)
     : rtl::Exception(std::move(AMessage)),
       Component(AComponent),
       RetCode(ARetCode),
@@ -58,12 +58,9 @@ void TODBCError::RaiseError(THbase* Component, SQLRETURN RetCode) {
     case SQL_SUCCESS_WITH_INFO:
       Retrieve();
       throw EODBC(Component, RetCode, SqlState, NativeError, Message);
-    case SQL_NO_DATA:
-      throw EODBC(Component, RetCode, "", 0, "No Data Found");
-    case SQL_INVALID_HANDLE:
-      throw EODBC(Component, RetCode, "", 0, "Invalid ODBC Handle");
-    default:
-      throw EODBC(Component, RetCode, "", 0, "ODBC Return Code " + std::to_string(RetCode));
+    case SQL_NO_DATA: throw EODBC(Component, RetCode, "", 0, "No Data Found");
+    case SQL_INVALID_HANDLE: throw EODBC(Component, RetCode, "", 0, "Invalid ODBC Handle");
+    default: throw EODBC(Component, RetCode, "", 0, "ODBC Return Code " + std::to_string(RetCode));
   }
 }
 

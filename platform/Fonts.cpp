@@ -21,9 +21,12 @@ QFont ToQFont(const LOGFONTA& d) {
   QFont font;
   std::size_t length = strnlen(d.lfFaceName, LF_FACESIZE);
   if (length) font.setFamily(QString::fromLocal8Bit(d.lfFaceName, static_cast<qsizetype>(length)));
-  if (d.lfHeight < 0) font.setPixelSize(-d.lfHeight);
-  else if (d.lfHeight > 0) font.setPixelSize(std::max<LONG>(1, d.lfHeight * 4 / 5));
-  if (d.lfWeight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp<LONG>(d.lfWeight, 1, 1000)));
+  if (d.lfHeight < 0)
+    font.setPixelSize(-d.lfHeight);
+  else if (d.lfHeight > 0)
+    font.setPixelSize(std::max<LONG>(1, d.lfHeight * 4 / 5));
+  if (d.lfWeight > 0)
+    font.setWeight(static_cast<QFont::Weight>(std::clamp<LONG>(d.lfWeight, 1, 1000)));
   font.setItalic(d.lfItalic != 0);
   font.setUnderline(d.lfUnderline != 0);
   font.setStrikeOut(d.lfStrikeOut != 0);
@@ -32,7 +35,8 @@ QFont ToQFont(const LOGFONTA& d) {
 
 LOGFONTA ToLogFont(const QFont& font) {
   LOGFONTA d{};
-  int pixels = font.pixelSize() > 0 ? font.pixelSize() : static_cast<int>(font.pointSizeF() * 96 / 72 + 0.5);
+  int pixels =
+      font.pixelSize() > 0 ? font.pixelSize() : static_cast<int>(font.pointSizeF() * 96 / 72 + 0.5);
   d.lfHeight = -pixels;
   d.lfWeight = font.weight();
   d.lfItalic = font.italic();

@@ -30,12 +30,13 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   switch (uType & 0xF) {
     case MB_OKCANCEL: choices = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}; break;
     case MB_ABORTRETRYIGNORE:
-      choices = {{QMessageBox::Abort, IDABORT}, {QMessageBox::Retry, IDRETRY},
+      choices = {{QMessageBox::Abort, IDABORT},
+                 {QMessageBox::Retry, IDRETRY},
                  {QMessageBox::Ignore, IDIGNORE}};
       break;
     case MB_YESNOCANCEL:
-      choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO},
-                 {QMessageBox::Cancel, IDCANCEL}};
+      choices = {
+          {QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
       break;
     case MB_YESNO: choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}; break;
     case MB_RETRYCANCEL:

@@ -72,8 +72,10 @@ DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   if (!lpProcName) return nullptr;
   void* module = hModule;
-  if (!module) module = ::dlopen(nullptr, RTLD_NOW);
-  else if (!LoadedEntry(hModule)) return nullptr;
+  if (!module)
+    module = ::dlopen(nullptr, RTLD_NOW);
+  else if (!LoadedEntry(hModule))
+    return nullptr;
   void* address = ::dlsym(module, lpProcName);
   return reinterpret_cast<FARPROC>(address);
 }

@@ -184,8 +184,10 @@ bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) 
   while (ok && done < data.size()) {
     ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<std::size_t>(n);
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<std::size_t>(n);
   }
   if (ok) ok = ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
@@ -266,8 +268,10 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
   mode_t mode = 0644;
   if (!WritableOrAbsent(path, &mode)) return FALSE;
   std::string data;
-  if (auto existing = ReadWholeFile(path)) data = std::move(*existing);
-  else if (errno != ENOENT) return FALSE;
+  if (auto existing = ReadWholeFile(path))
+    data = std::move(*existing);
+  else if (errno != ENOENT)
+    return FALSE;
 
   std::vector<Line> lines = SplitLines(data);
   std::string eol = NewFileLineEnding();

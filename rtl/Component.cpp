@@ -68,8 +68,10 @@ TComponent* TComponent::FindComponent(std::string_view AName) const {
 }
 
 void TComponent::SetDesigning(bool Value) {
-  if (Value) state_ |= csDesigning;
-  else state_ &= ~static_cast<unsigned>(csDesigning);
+  if (Value)
+    state_ |= csDesigning;
+  else
+    state_ &= ~static_cast<unsigned>(csDesigning);
   for (TComponent* c : components_) c->SetDesigning(Value);
 }
 
@@ -80,7 +82,8 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
   // insert or remove others: the round goes over the list as it was, to those still owned.
   const std::vector<TComponent*> components = components_;
   for (TComponent* c : components)
-    if (c != AComponent && std::find(components_.begin(), components_.end(), c) != components_.end())
+    if (c != AComponent &&
+        std::find(components_.begin(), components_.end(), c) != components_.end())
       c->Notification(AComponent, Operation);
 }
 

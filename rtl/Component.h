@@ -57,7 +57,9 @@ class TComponent {
 
   TComponent* Owner() const { return owner_; }
   int ComponentCount() const { return static_cast<int>(components_.size()); }
-  TComponent* Components(int Index) const { return components_.at(static_cast<std::size_t>(Index)); }
+  TComponent* Components(int Index) const {
+    return components_.at(static_cast<std::size_t>(Index));
+  }
   // The owned component of that name (letters compared without case), or none.
   TComponent* FindComponent(std::string_view AName) const;
 

@@ -44,14 +44,23 @@ std::vector<Token> Tokenize(std::string_view text) {
   std::vector<Token> tokens;
   int line = 1;
   std::size_t i = 0;
-  auto isIdentStart = [](char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; };
+  auto isIdentStart = [](char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+  };
   auto isIdent = [](char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
   };
   while (i < text.size()) {
     char c = text[i];
-    if (c == '\n') { ++line; ++i; continue; }
-    if (c == ' ' || c == '\t' || c == '\r') { ++i; continue; }
+    if (c == '\n') {
+      ++line;
+      ++i;
+      continue;
+    }
+    if (c == ' ' || c == '\t' || c == '\r') {
+      ++i;
+      continue;
+    }
     if (c == '#') {
       while (i < text.size() && text[i] != '\n') ++i;
       continue;
@@ -64,7 +73,8 @@ std::vector<Token> Tokenize(std::string_view text) {
       t.Kind = TokenKind::Identifier;
       t.Text = std::string(text.substr(start, i - start));
     } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-               (c == '-' && i + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[i + 1])))) {
+               (c == '-' && i + 1 < text.size() &&
+                std::isdigit(static_cast<unsigned char>(text[i + 1])))) {
       std::size_t start = i++;
       while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
       t.Kind = TokenKind::Integer;
@@ -172,9 +182,7 @@ class Parser {
     Token t = Next();
     switch (t.Kind) {
       case TokenKind::String: return t.Text;
-      case TokenKind::Integer:
-        try {
-          return static_cast<std::int64_t>(std::stoll(t.Text));
+      case TokenKind::Integer: try { return static_cast<std::int64_t>(std::stoll(t.Text));
         } catch (const std::exception&) {
           Fail(t.Line, "number out of range");
         }

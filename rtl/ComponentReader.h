@@ -18,9 +18,8 @@ using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;
 void RegisterComponentClass(const std::string& ClassName, TComponentFactory Factory);
 template <class T>
 void RegisterComponentClass(const std::string& ClassName) {
-  RegisterComponentClass(ClassName, [](TComponent* AOwner) -> TComponent* {
-    return TComponent::Create<T>(AOwner);
-  });
+  RegisterComponentClass(
+      ClassName, [](TComponent* AOwner) -> TComponent* { return TComponent::Create<T>(AOwner); });
 }
 void UnregisterComponentClass(const std::string& ClassName);
 

@@ -16,7 +16,9 @@ class ShortString {
   static constexpr std::size_t MaxLength = 255;
 
   ShortString() noexcept { data_[0] = '\0'; }
-  ShortString(const char* text) noexcept { assign(text ? std::string_view(text) : std::string_view()); }
+  ShortString(const char* text) noexcept {
+    assign(text ? std::string_view(text) : std::string_view());
+  }
   ShortString(std::string_view text) noexcept { assign(text); }
   ShortString(const std::string& text) noexcept { assign(text); }
 
@@ -55,7 +57,9 @@ class ShortString {
   friend bool operator==(const ShortString& a, const ShortString& b) noexcept {
     return a.view() == b.view();
   }
-  friend bool operator==(const ShortString& a, std::string_view b) noexcept { return a.view() == b; }
+  friend bool operator==(const ShortString& a, std::string_view b) noexcept {
+    return a.view() == b;
+  }
   friend bool operator==(const ShortString& a, const std::string& b) noexcept {
     return a.view() == std::string_view(b);
   }

@@ -1,6 +1,6 @@
 #pragma once
-// The runtime's text-to-integer conversion, upper-casing and pseudo-random number generator. Header-only,
-// so that units without the windowing toolkit can use them.
+// The runtime's text-to-integer conversion, upper-casing and pseudo-random number generator.
+// Header-only, so that units without the windowing toolkit can use them.
 
 #include "rtl/Exceptions.h"
 
@@ -21,8 +21,9 @@ inline std::int32_t StrToInt(std::string_view text) {
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   if (i == text.size()) throw EConvertError::InvalidInteger(text);
   // Accumulated as a magnitude in 64 bits, so that the most negative value converts too.
-  const std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
-                                      : std::numeric_limits<std::int32_t>::max();
+  const std::int64_t limit =
+      negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
+               : std::numeric_limits<std::int32_t>::max();
   std::int64_t magnitude = 0;
   for (; i < text.size(); ++i) {
     char c = text[i];

@@ -43,8 +43,10 @@ void TDDBAddress::SetAddressText(std::string_view Text) {
   const char* parameters = buffer.data();
 
   rtl::ShortString value;
-  if (GetParameterValue(parameters, "ID", value) && !value.empty()) Id = rtl::StrToInt(value.view());
-  if (GetParameterValue(parameters, "ATTR", value) && !value.empty()) Attr = rtl::StrToInt(value.view());
+  if (GetParameterValue(parameters, "ID", value) && !value.empty())
+    Id = rtl::StrToInt(value.view());
+  if (GetParameterValue(parameters, "ATTR", value) && !value.empty())
+    Attr = rtl::StrToInt(value.view());
   GetParameterValue(parameters, "E", value);
   EText = value.str();
   GetParameterValue(parameters, "STF", value);

@@ -12,7 +12,8 @@ bool IsDDBAddress(std::string_view Text) {
   return Text.find('>') != std::string_view::npos || Text.find('=') != std::string_view::npos;
 }
 
-rtl::ShortString ChangeDDBAddressExtension(const rtl::ShortString& Address, const rtl::ShortString& Ext) {
+rtl::ShortString ChangeDDBAddressExtension(const rtl::ShortString& Address,
+                                           const rtl::ShortString& Ext) {
   TDDBAddress address(Address.view());
   // A parsed name holds no ">" or "=", so this is the plain file-name change.
   rtl::ShortString name(address.OPart->Name());

@@ -17,7 +17,8 @@ bool IsDDBAddress(std::string_view Text);
 // all nine pairs in order, "D" upper-cased, blanks around values gone, apostrophes in paths and
 // names turned into backquotes. Cut to 255 characters, which may cut off the last pairs. Raises
 // rtl::EConvertError when "ID" or "ATTR" is no integer.
-rtl::ShortString ChangeDDBAddressExtension(const rtl::ShortString& Address, const rtl::ShortString& Ext);
+rtl::ShortString ChangeDDBAddressExtension(const rtl::ShortString& Address,
+                                           const rtl::ShortString& Ext);
 
 // Decimal year, month, day and seconds since local midnight, joined without separators or padding.
 rtl::ShortString FormatStartStamp(std::uint16_t year, std::uint16_t month, std::uint16_t day,

@@ -101,11 +101,12 @@ void ReportUnreachable(std::string_view process, HWND owner) {
   MessageBoxA(owner, text.c_str(), "Brinmark", MB_OK | MB_ICONERROR);
 }
 
-bool DeliverProcessRequest(const rtl::ShortString& ProcessName, char* Parameters,
-                           int ReplyCapacity, HWND Owner, bool StartRequest) {
+bool DeliverProcessRequest(const rtl::ShortString& ProcessName, char* Parameters, int ReplyCapacity,
+                           HWND Owner, bool StartRequest) {
   if (!ServerModule) return false;
   rtl::ShortString name = ProcessName;
-  if (name.view().find(':') == std::string_view::npos) name = rtl::ShortString("Client:") + name.view();
+  if (name.view().find(':') == std::string_view::npos)
+    name = rtl::ShortString("Client:") + name.view();
   std::size_t colon = name.view().find(':');
   rtl::ShortString server = StrTrim(rtl::UpperCase(name.view().substr(0, colon)));
   std::string_view process = name.view().substr(colon + 1);
@@ -194,9 +195,8 @@ namespace {
 
 bool TakesHostFont(QWidget* w) {
   return (w->isWindow() && qobject_cast<rtl::TForm*>(w)) || qobject_cast<QTreeView*>(w) ||
-         qobject_cast<QListView*>(w) || qobject_cast<QTabWidget*>(w) ||
-         qobject_cast<QTabBar*>(w) || qobject_cast<QPushButton*>(w) ||
-         qobject_cast<QLabel*>(w) || qobject_cast<QGroupBox*>(w) ||
+         qobject_cast<QListView*>(w) || qobject_cast<QTabWidget*>(w) || qobject_cast<QTabBar*>(w) ||
+         qobject_cast<QPushButton*>(w) || qobject_cast<QLabel*>(w) || qobject_cast<QGroupBox*>(w) ||
          qobject_cast<QCheckBox*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
          qobject_cast<QRadioButton*>(w) || qobject_cast<QLineEdit*>(w) ||
          qobject_cast<QComboBox*>(w);
@@ -270,8 +270,8 @@ HFONT TServerDialog::GetClientFont() {
 bool TServerDialog::RunHelpTopic(const rtl::ShortString& topic, bool popup) {
   if (HelpFileName.empty() && ServerModule) HelpFileName = ServerModule->HelpFile;
   rtl::ShortString parameters = rtl::ShortString("FileName = ") + HelpFileName.view() +
-                                " | Topic = " + topic.view() + " | Popup = " +
-                                (popup ? "TRUE" : "FALSE");
+                                " | Topic = " + topic.view() +
+                                " | Popup = " + (popup ? "TRUE" : "FALSE");
   char buffer[256];
   std::memcpy(buffer, parameters.c_str(), parameters.size() + 1);
   return RunProcess("Client:RunHelpTopic", buffer, 255, 0);
@@ -338,8 +338,10 @@ void TServerDialog::WMHelp(const HELPINFO* info) {
       qobject_cast<QTabWidget*>(control))
     return;
   rtl::ShortString topic = HelpTopic(prefix, windowTitle(), control->objectName());
-  if (HelpTopicDefined(topic)) RunHelpTopic(topic, true);
-  else RunHelpTopic("No_Help_Topic", true);
+  if (HelpTopicDefined(topic))
+    RunHelpTopic(topic, true);
+  else
+    RunHelpTopic("No_Help_Topic", true);
 }
 
 bool TServerDialog::HelpTopicDefined(const rtl::ShortString& topic) {
@@ -363,7 +365,8 @@ bool TServerDialog::HelpTopicDefined(const rtl::ShortString& topic) {
 }
 
 void TServerDialog::HelpFor(QWidget* control, QPoint globalPos) {
-  while (control && control != this && !IsWindowedControl(control)) control = control->parentWidget();
+  while (control && control != this && !IsWindowedControl(control))
+    control = control->parentWidget();
   HELPINFO info{};
   info.cbSize = sizeof info;
   info.iContextType = HELPINFO_WINDOW;

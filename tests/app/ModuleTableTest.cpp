@@ -24,9 +24,9 @@ TEST(ModuleTable, StartUpsRunInTableOrderAndShutDownsInReverse) {
   };
   RunStartups(observe);
   const std::vector<std::string> order = {
-      "1 framework", "2 Rt_Route",  "3 Rt_Param", "4 DDB_Address", "5 ClientProcs",
-      "5 ClientProcs", "6 OCLError", "7 OCL",     "8 Rt_forms",    "9 DDB_Names",
-      "10 Rt_Util",  "11 INIUtil",  "12 MelSet"};
+      "1 framework",   "2 Rt_Route", "3 Rt_Param", "4 DDB_Address", "5 ClientProcs",
+      "5 ClientProcs", "6 OCLError", "7 OCL",      "8 Rt_forms",    "9 DDB_Names",
+      "10 Rt_Util",    "11 INIUtil", "12 MelSet"};
   EXPECT_EQ(seen, order);
   // The settings-file path is fixed by its own row, after the suite units and before the window.
   const std::string path = folder.Path() + "\\Tessora.INI";

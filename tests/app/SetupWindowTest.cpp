@@ -70,9 +70,9 @@ TEST_F(SetupWindow, LayoutTextsAndTabOrderAsDesigned) {
     QRect geometry;
   };
   // Labels keep their place and size themselves to their text, inside the window.
-  for (const Expected& e : {Expected{form.Label2, {8, 8, 0, 13}}, Expected{form.Label3, {8, 24, 0, 13}},
-                            Expected{form.Label4, {8, 40, 0, 13}},
-                            Expected{form.Label1, {16, 80, 0, 13}}}) {
+  for (const Expected& e :
+       {Expected{form.Label2, {8, 8, 0, 13}}, Expected{form.Label3, {8, 24, 0, 13}},
+        Expected{form.Label4, {8, 40, 0, 13}}, Expected{form.Label1, {16, 80, 0, 13}}}) {
     auto* label = static_cast<QLabel*>(e.widget);
     EXPECT_EQ(label->pos(), e.geometry.topLeft());
     int text = label->fontMetrics().horizontalAdvance(label->text());
@@ -81,10 +81,9 @@ TEST_F(SetupWindow, LayoutTextsAndTabOrderAsDesigned) {
     EXPECT_LE(label->geometry().right(), form.width());
   }
   EXPECT_EQ(QFontInfo(form.font()).family(), "Liberation Sans");
-  for (const Expected& e : {Expected{form.Edit1, {16, 96, 201, 21}},
-                            Expected{form.Browse, {224, 96, 75, 25}},
-                            Expected{form.BSet, {16, 136, 75, 25}},
-                            Expected{form.BCancel, {224, 136, 75, 25}}})
+  for (const Expected& e :
+       {Expected{form.Edit1, {16, 96, 201, 21}}, Expected{form.Browse, {224, 96, 75, 25}},
+        Expected{form.BSet, {16, 136, 75, 25}}, Expected{form.BCancel, {224, 136, 75, 25}}})
     EXPECT_EQ(e.widget->geometry(), e.geometry) << e.widget->objectName().toStdString();
   EXPECT_EQ(form.Label2->text(), "This program will set up the directory location of the Melrok ");
   EXPECT_EQ(form.Label3->text(), "Palomir Software.  You can change the fitter location");
@@ -136,8 +135,7 @@ TEST_F(SetupWindow, SetRecordsTheDirectoryPartOfTheText) {
   };
   for (const Case& c : {Case{"D:\\Fitters\\Palomir", "D:\\Fitters\\"},
                         Case{"/opt/palomir/bin/Palomir.exe", "/opt/palomir/bin/"},
-                        Case{"C:Palomir.exe", "C:"},
-                        Case{"Palomir.exe", ""}}) {
+                        Case{"C:Palomir.exe", "C:"}, Case{"Palomir.exe", ""}}) {
     rtl::Application::Instance()->Initialize();
     TMelrokForm& form = Open();
     TypeAndSet(form, c.typed);
@@ -226,7 +224,8 @@ TEST_F(SetupWindow, RefusedWriteIsReportedAndTheWindowStays) {
   ASSERT_EQ(watcher.MessageBoxes.size(), 1);
   EXPECT_EQ(watcher.MessageBoxes[0].toStdString(),
             "Melrok Palomir Setup|The fitter location could not be recorded in the settings "
-            "file \"" + folder_.Path() + "\\Tessora.INI\".");
+            "file \"" +
+                folder_.Path() + "\\Tessora.INI\".");
   EXPECT_FALSE(Ended());
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(ReadFile(Ini()), settings);

@@ -11,7 +11,8 @@ namespace fuzz {
 
 inline void Check(bool holds, const char* what, std::string_view detail = {}) {
   if (holds) return;
-  std::fprintf(stderr, "check failed: %s\n%.*s\n", what, static_cast<int>(detail.size()), detail.data());
+  std::fprintf(stderr, "check failed: %s\n%.*s\n", what, static_cast<int>(detail.size()),
+               detail.data());
   std::abort();
 }
 

@@ -25,9 +25,12 @@ std::string PlainReference(std::string_view name, std::string_view ext) {
   bool hasExtension = dot != std::string_view::npos &&
                       name.substr(dot + 1, 64).find_first_of("\\/") == std::string_view::npos;
   std::string result;
-  if (hasExtension && ext.empty()) result = name.substr(0, dot);
-  else if (hasExtension) result = std::string(name.substr(0, dot + 1)) + std::string(ext);
-  else result = std::string(name) + "." + std::string(ext);
+  if (hasExtension && ext.empty())
+    result = name.substr(0, dot);
+  else if (hasExtension)
+    result = std::string(name.substr(0, dot + 1)) + std::string(ext);
+  else
+    result = std::string(name) + "." + std::string(ext);
   return result.substr(0, 255);
 }
 
@@ -60,17 +63,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Check(*changed == PlainReference(name.view(), ext.view()), "plain name", *changed);
     if (!ext.empty() && ext.view().find_first_of(".\\/>=") == std::string_view::npos) {
       std::optional<std::string> again = Change(rtl::ShortString(*changed), ext);
-      fuzz::Check(again == changed, "changing to the same extension again changes nothing", *changed);
+      fuzz::Check(again == changed, "changing to the same extension again changes nothing",
+                  *changed);
     }
     return 0;
   }
 
   if (!changed) return 0;  // an "ID" or "ATTR" that is no integer
   fuzz::Check(changed->substr(0, 2) == "D>", "an address stays an address", *changed);
-  if (changed->size() < 255 && ext.view().find_first_of(std::string_view("$>|=\0", 5)) == std::string_view::npos) {
+  if (changed->size() < 255 &&
+      ext.view().find_first_of(std::string_view("$>|=\0", 5)) == std::string_view::npos) {
     suite::TDDBAddress before(name.view());
     suite::TDDBAddress after(*changed);
-    fuzz::Check(WithoutObjectName(before) == WithoutObjectName(after), "only the object name changes", *changed);
+    fuzz::Check(WithoutObjectName(before) == WithoutObjectName(after),
+                "only the object name changes", *changed);
   }
   return 0;
 }

@@ -57,7 +57,8 @@ void Compare(const std::string& params, const std::vector<Pair>& pairs, std::str
   rtl::ShortString value("not emptied");
   bool found = suite::GetParameterValue(params.c_str(), rtl::ShortString(key), value);
   const std::string wanted = UpperTrimmed(key.substr(0, 255));
-  auto match = std::find_if(pairs.begin(), pairs.end(), [&](const Pair& p) { return p.name == wanted; });
+  auto match =
+      std::find_if(pairs.begin(), pairs.end(), [&](const Pair& p) { return p.name == wanted; });
   fuzz::Check(found == (match != pairs.end()), "found", key);
   std::string expected = found ? fuzz::Trimmed(match->value.substr(0, 255)) : std::string();
   fuzz::Check(value.view() == expected, "value", value.view());
@@ -70,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool repeat = data[0] == 'L';
   std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
   std::size_t newline = rest.find('\n');
-  std::string_view key = newline == std::string_view::npos ? std::string_view() : rest.substr(0, newline);
+  std::string_view key =
+      newline == std::string_view::npos ? std::string_view() : rest.substr(0, newline);
   std::string params(newline == std::string_view::npos ? rest : rest.substr(newline + 1));
   if (repeat && !params.empty()) {
     std::string once = params;
@@ -80,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<Pair> pairs = ReferencePairs(params);
   Compare(params, pairs, key);
   // A second name in the same string comes from the cached list.
-  Compare(params, pairs, std::string_view(params).substr(0, std::min<std::size_t>(params.size(), 4)));
+  Compare(params, pairs,
+          std::string_view(params).substr(0, std::min<std::size_t>(params.size(), 4)));
   Compare(params, pairs, key);
   fuzz::Check(std::strlen(suite::LastParameterString.get()) <= suite::MaxParameterStringLength,
               "cached copy within its buffer");

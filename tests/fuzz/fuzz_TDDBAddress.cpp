@@ -28,20 +28,24 @@ void CheckFields(const suite::TDDBAddress& address) {
   for (const std::string* text : {&address.RPart->Path(), &address.RPart->Name(),
                                   &address.OPart->Path(), &address.OPart->Name()})
     fuzz::Check(text->find('\'') == std::string::npos, "no apostrophe in a path or name", *text);
-  for (char c : address.Database) fuzz::Check(c < 'a' || c > 'z', "database upper-cased", address.Database);
+  for (char c : address.Database)
+    fuzz::Check(c < 'a' || c > 'z', "database upper-cased", address.Database);
 }
 
 void CheckFormat(const std::string& text) {
-  static constexpr std::string_view keys[] = {"D>", "RP>", "RN>", "OP>", "ON>", "ID>", "ATTR>", "E>", "STF>"};
+  static constexpr std::string_view keys[] = {"D>",  "RP>",   "RN>", "OP>", "ON>",
+                                              "ID>", "ATTR>", "E>",  "STF>"};
   std::vector<std::string_view> pairs;
   std::string_view rest(text);
-  for (std::size_t dollar; (dollar = rest.find('$')) != std::string_view::npos; rest.remove_prefix(dollar + 1))
+  for (std::size_t dollar; (dollar = rest.find('$')) != std::string_view::npos;
+       rest.remove_prefix(dollar + 1))
     pairs.push_back(rest.substr(0, dollar));
   pairs.push_back(rest);
   fuzz::Check(pairs.size() == 9, "nine pairs", text);
   for (std::size_t i = 0; i < 9; ++i) {
     fuzz::Check(pairs[i].substr(0, keys[i].size()) == keys[i], "keys in order", text);
-    fuzz::Check(pairs[i].find('>', keys[i].size()) == std::string_view::npos, "one '>' a pair", text);
+    fuzz::Check(pairs[i].find('>', keys[i].size()) == std::string_view::npos, "one '>' a pair",
+                text);
   }
 }
 
@@ -49,7 +53,8 @@ std::unique_ptr<suite::TDDBAddress> Parse(std::string_view text) {
   try {
     return std::make_unique<suite::TDDBAddress>(text);
   } catch (const rtl::EConvertError& error) {
-    fuzz::Check(std::string_view(error.what()).find("is not a valid integer value") != std::string_view::npos,
+    fuzz::Check(std::string_view(error.what()).find("is not a valid integer value") !=
+                    std::string_view::npos,
                 "conversion message", error.what());
     return nullptr;
   }
@@ -74,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (text.size() <= 255) {
     std::unique_ptr<suite::TDDBAddress> again = Parse(text);
     fuzz::Check(again != nullptr, "a formatted address parses", text);
-    fuzz::Check(again->GetAddressText() == text, "parsing a formatted address changes nothing", text);
+    fuzz::Check(again->GetAddressText() == text, "parsing a formatted address changes nothing",
+                text);
   }
   return 0;
 }

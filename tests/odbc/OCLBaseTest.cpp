@@ -41,7 +41,9 @@ TEST_F(ChildrenTest, FreeAllReleasesTheNewestFirst) {
   std::vector<std::unique_ptr<THdbc>> connections;
   for (const char* name : {"First", "Second", "Third"}) {
     connections.push_back(NewConnection(name));
-    connections.back()->OnFreeHandle = [&](rtl::TComponent* sender) { order.push_back(sender->Name()); };
+    connections.back()->OnFreeHandle = [&](rtl::TComponent* sender) {
+      order.push_back(sender->Name());
+    };
     connections.back()->Handle();
   }
   ocl_test::UseSqlite(*connections[1], folder.File("second.db"));

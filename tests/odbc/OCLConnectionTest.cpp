@@ -32,8 +32,8 @@ TEST_F(ConnectionTest, BothDriversAreRegisteredByName) {
   SQLCHAR name[256], attributes[1024];
   SQLSMALLINT nameLength, attributesLength;
   SQLUSMALLINT direction = SQL_FETCH_FIRST;
-  while (SQL_SUCCEEDED(SQLDrivers(Environment()->Handle(), direction, name, sizeof name, &nameLength,
-                                  attributes, sizeof attributes, &attributesLength))) {
+  while (SQL_SUCCEEDED(SQLDrivers(Environment()->Handle(), direction, name, sizeof name,
+                                  &nameLength, attributes, sizeof attributes, &attributesLength))) {
     names.emplace_back(reinterpret_cast<char*>(name));
     direction = SQL_FETCH_NEXT;
   }
@@ -47,19 +47,22 @@ class ConnectCallTest : public ConnectionTest {
   std::string Traced(THdbc& db) {
     std::string file = folder_.File("trace" + std::to_string(++traces_) + ".log");
     SQLSetConnectAttr(db.Handle(), SQL_ATTR_TRACEFILE, file.data(), SQL_NTS);
-    SQLSetConnectAttr(db.Handle(), SQL_ATTR_TRACE, reinterpret_cast<SQLPOINTER>(SQL_OPT_TRACE_ON), 0);
+    SQLSetConnectAttr(db.Handle(), SQL_ATTR_TRACE, reinterpret_cast<SQLPOINTER>(SQL_OPT_TRACE_ON),
+                      0);
     std::string error;
     try {
       db.Connect();
     } catch (const EODBC& e) {
       error = e.SqlState;
     }
-    SQLSetConnectAttr(db.Handle(), SQL_ATTR_TRACE, reinterpret_cast<SQLPOINTER>(SQL_OPT_TRACE_OFF), 0);
+    SQLSetConnectAttr(db.Handle(), SQL_ATTR_TRACE, reinterpret_cast<SQLPOINTER>(SQL_OPT_TRACE_OFF),
+                      0);
     std::string trace = testing_support::ReadFile(file);
     bool viaConnect = trace.find("[SQLConnect.c]") != std::string::npos;
     bool viaDriverConnect = trace.find("[SQLDriverConnect.c]") != std::string::npos;
     EXPECT_NE(viaConnect, viaDriverConnect) << trace;
-    return std::string(viaConnect ? "SQLConnect" : "SQLDriverConnect") + (error.empty() ? "" : " " + error);
+    return std::string(viaConnect ? "SQLConnect" : "SQLDriverConnect") +
+           (error.empty() ? "" : " " + error);
   }
   int traces_ = 0;
 };
@@ -138,8 +141,10 @@ class BothDrivers : public ConnectionTest, public ::testing::WithParamInterface<
  protected:
   std::unique_ptr<THdbc> Open() {
     auto db = NewConnection();
-    if (std::string(GetParam()) == "SQLite") ocl_test::UseSqlite(*db, folder_.File("db.sqlite"));
-    else ocl_test::UsePostgres(*db);
+    if (std::string(GetParam()) == "SQLite")
+      ocl_test::UseSqlite(*db, folder_.File("db.sqlite"));
+    else
+      ocl_test::UsePostgres(*db);
     db->OnConnect = [this](rtl::TComponent*) { ++connects_; };
     db->OnDisconnect = [this](rtl::TComponent*) { ++disconnects_; };
     return db;
@@ -303,7 +308,8 @@ TEST_F(ConnectionTest, IsolationLevelReachesTheOpenConnection) {
   ASSERT_EQ(SQLFetch(statement.Handle()), SQL_SUCCESS);
   char value[64] = {};
   SQLLEN length = 0;
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(statement.Handle(), 1, SQL_C_CHAR, value, sizeof value, &length)));
+  ASSERT_TRUE(
+      SQL_SUCCEEDED(SQLGetData(statement.Handle(), 1, SQL_C_CHAR, value, sizeof value, &length)));
   EXPECT_STREQ(value, "serializable");
 }
 
@@ -312,8 +318,8 @@ void OpenTransaction(THdbc& db, const std::string& file) {
   ocl_test::UseSqlite(db, file);
   db.Connect();
   ocl_test::ExecSql(db, "CREATE TABLE t (a INTEGER)");
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(db.Handle(), SQL_ATTR_AUTOCOMMIT,
-                                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(
+      db.Handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
   ocl_test::ExecSql(db, "INSERT INTO t VALUES (1)");
 }
 
@@ -370,7 +376,8 @@ TEST_F(RefusedDisconnectTest, ShutDownReleasesEveryConnectionAndTheEnvironment) 
   EXPECT_EQ(closed_, (std::vector<rtl::TComponent*>{older_.get(), refusing_.get()}));
   // The driver manager no longer knows the environment handle.
   SQLINTEGER version = 0;
-  EXPECT_EQ(SQLGetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, &version, 0, nullptr), SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLGetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, &version, 0, nullptr),
+            SQL_INVALID_HANDLE);
 }
 
 TEST_F(RefusedDisconnectTest, ADirectReleaseFreesTheOthersThenRaises) {

@@ -43,7 +43,8 @@ TEST(ErrorDialog, OpensCollapsedAndTogglesTheDetails) {
     bevelHidden = d->Bevel1->geometry().top() >= d->height();
     d->Button2->click();
     seen.push_back(Look(d));
-    memoShown = d->Edit2->geometry().bottom() < d->height() && d->Memo1->geometry().bottom() < d->height();
+    memoShown =
+        d->Edit2->geometry().bottom() < d->height() && d->Memo1->geometry().bottom() < d->height();
     d->Button2->click();
     seen.push_back(Look(d));
     d->Button2->click();  // closed while expanded

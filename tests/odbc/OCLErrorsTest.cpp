@@ -31,7 +31,8 @@ class ErrorsTest : public OdbcTest {
 TEST_F(ErrorsTest, SucceededAcceptsAWarningOnlyWhileInfoIsNoError) {
   EXPECT_TRUE(Error().Succeeded(SQL_SUCCESS));
   EXPECT_TRUE(Error().Succeeded(SQL_SUCCESS_WITH_INFO));
-  for (SQLRETURN ret : {SQL_ERROR, SQL_INVALID_HANDLE, SQL_NO_DATA, SQL_STILL_EXECUTING, SQL_NEED_DATA})
+  for (SQLRETURN ret :
+       {SQL_ERROR, SQL_INVALID_HANDLE, SQL_NO_DATA, SQL_STILL_EXECUTING, SQL_NEED_DATA})
     EXPECT_FALSE(Error().Succeeded(ret)) << ret;
 
   Error().InfoIsError = true;
@@ -52,9 +53,10 @@ TEST_F(ErrorsTest, OtherReturnCodesGiveFixedMessagesEvenWithDiagnosticsPresent) 
     SQLRETURN ret;
     const char* message;
   };
-  for (Case c : {Case{SQL_NO_DATA, "No Data Found"}, Case{SQL_INVALID_HANDLE, "Invalid ODBC Handle"},
-                 Case{SQL_STILL_EXECUTING, "ODBC Return Code 2"}, Case{SQL_NEED_DATA, "ODBC Return Code 99"},
-                 Case{-3, "ODBC Return Code -3"}}) {
+  for (Case c :
+       {Case{SQL_NO_DATA, "No Data Found"}, Case{SQL_INVALID_HANDLE, "Invalid ODBC Handle"},
+        Case{SQL_STILL_EXECUTING, "ODBC Return Code 2"}, Case{SQL_NEED_DATA, "ODBC Return Code 99"},
+        Case{-3, "ODBC Return Code -3"}}) {
     EODBC e = Raised(db.get(), c.ret);
     EXPECT_EQ(e.Message(), c.message);
     EXPECT_EQ(e.RetCode, c.ret);

@@ -29,8 +29,12 @@ class LoadTest : public ocl_test::OdbcTest {
     return "# the sales database\n"
            "object SalesDb: THdbc\n"
            "  Driver = 'SQLite3'\n"
-           "  Attributes = ('Database=" + file + "')\n"
-           "  Connected = " + (connected ? "True" : "False") + "\n"
+           "  Attributes = ('Database=" +
+           file +
+           "')\n"
+           "  Connected = " +
+           (connected ? "True" : "False") +
+           "\n"
            "  Tag = 7\n"
            "end\n";
   }
@@ -49,8 +53,8 @@ TEST_F(LoadTest, AStoredConnectionConnectsOnceLoaded) {
   EXPECT_EQ(db->GetInfoString(SQL_DATABASE_NAME), folder_.File("sales.db"));
   EXPECT_FALSE(db->InState(rtl::csLoading));
 
-  auto* idle = dynamic_cast<THdbc*>(
-      rtl::ReadComponents("object Idle: THdbc\n Driver = 'SQLite3'\n Connected = False\nend", &owner)[0]);
+  auto* idle = dynamic_cast<THdbc*>(rtl::ReadComponents(
+      "object Idle: THdbc\n Driver = 'SQLite3'\n Connected = False\nend", &owner)[0]);
   EXPECT_FALSE(idle->Allocated());
 }
 
@@ -100,8 +104,8 @@ TEST_F(LoadTest, ADatabaseErrorFromAPropertyKeepsItsClass) {
   ocl_test::UseSqlite(*busy, folder_.File("busy.db"));
   busy->Connect();
   ocl_test::ExecSql(*busy, "CREATE TABLE t (a INTEGER)");
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(busy->Handle(), SQL_ATTR_AUTOCOMMIT,
-                                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(
+      busy->Handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
   ocl_test::ExecSql(*busy, "INSERT INTO t VALUES (1)");
 
   rtl::TComponent owner(nullptr);

@@ -105,8 +105,9 @@ TEST_F(ScriptedTest, TheErrorDialogShowsAnUnreadableDiagnosticFromALoadedConnect
     d->Button1->click();
   });
   rtl::TComponent owner(nullptr);
-  std::string text = std::string("object Remote: THdbc\n  Driver = '") + SCRIPTED_DRIVER_PATH +
-                     "'\n  Attributes = ('Connect=fail' 'Diag=unreadable')\n  Connected = True\nend\n";
+  std::string text =
+      std::string("object Remote: THdbc\n  Driver = '") + SCRIPTED_DRIVER_PATH +
+      "'\n  Attributes = ('Connect=fail' 'Diag=unreadable')\n  Connected = True\nend\n";
   EXPECT_NO_THROW(rtl::ReadComponents(text, &owner));
   OCLError_Shutdown();
   EXPECT_EQ(watcher.Pending(), 0);

@@ -78,7 +78,8 @@ std::string Text(SQLCHAR* text, SQLSMALLINT length) {
   return std::string(reinterpret_cast<char*>(text), static_cast<std::size_t>(length));
 }
 
-SQLRETURN CopyOut(const std::string& value, SQLPOINTER buffer, SQLSMALLINT size, SQLSMALLINT* length) {
+SQLRETURN CopyOut(const std::string& value, SQLPOINTER buffer, SQLSMALLINT size,
+                  SQLSMALLINT* length) {
   if (length) *length = static_cast<SQLSMALLINT>(value.size());
   if (buffer && size > 0) {
     std::size_t n = std::min(value.size(), static_cast<std::size_t>(size - 1));
@@ -120,22 +121,28 @@ EXPORT SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHA
 
 EXPORT SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
   if (!handle) return SQL_INVALID_HANDLE;
-  if (type == SQL_HANDLE_ENV) delete static_cast<Env*>(handle);
-  else if (type == SQL_HANDLE_DBC) delete static_cast<Dbc*>(handle);
-  else return SQL_ERROR;
+  if (type == SQL_HANDLE_ENV)
+    delete static_cast<Env*>(handle);
+  else if (type == SQL_HANDLE_DBC)
+    delete static_cast<Dbc*>(handle);
+  else
+    return SQL_ERROR;
   return SQL_SUCCESS;
 }
 
-EXPORT SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER) { return SQL_SUCCESS; }
+EXPORT SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER) {
+  return SQL_SUCCESS;
+}
 
-EXPORT SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER value, SQLINTEGER, SQLINTEGER*) {
+EXPORT SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER value, SQLINTEGER,
+                                       SQLINTEGER*) {
   if (value) *static_cast<SQLUINTEGER*>(value) = SQL_OV_ODBC3;
   return SQL_SUCCESS;
 }
 
-EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in, SQLSMALLINT inLength,
-                                          SQLCHAR* out, SQLSMALLINT outSize, SQLSMALLINT* outLength,
-                                          SQLUSMALLINT) {
+EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in,
+                                          SQLSMALLINT inLength, SQLCHAR* out, SQLSMALLINT outSize,
+                                          SQLSMALLINT* outLength, SQLUSMALLINT) {
   auto* dbc = static_cast<Dbc*>(handle);
   Clear(dbc);
   std::string text = Text(in, inLength);
@@ -144,8 +151,8 @@ EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in, 
   return Connected(dbc);
 }
 
-EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*,
-                                    SQLSMALLINT) {
+EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
+                                    SQLCHAR*, SQLSMALLINT) {
   auto* dbc = static_cast<Dbc*>(handle);
   Clear(dbc);
   dbc->script.clear();
@@ -181,8 +188,8 @@ EXPORT SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC handle, SQLINTEGER attribute,
   return SQL_SUCCESS;
 }
 
-EXPORT SQLRETURN SQL_API SQLGetInfo(SQLHDBC handle, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT size,
-                                    SQLSMALLINT* length) {
+EXPORT SQLRETURN SQL_API SQLGetInfo(SQLHDBC handle, SQLUSMALLINT type, SQLPOINTER value,
+                                    SQLSMALLINT size, SQLSMALLINT* length) {
   auto* dbc = static_cast<Dbc*>(handle);
   Clear(dbc);
   switch (type) {
@@ -193,9 +200,9 @@ EXPORT SQLRETURN SQL_API SQLGetInfo(SQLHDBC handle, SQLUSMALLINT type, SQLPOINTE
   }
 }
 
-EXPORT SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT, SQLHANDLE handle, SQLSMALLINT record, SQLCHAR* state,
-                                       SQLINTEGER* native, SQLCHAR* message, SQLSMALLINT size,
-                                       SQLSMALLINT* length) {
+EXPORT SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT, SQLHANDLE handle, SQLSMALLINT record,
+                                       SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
+                                       SQLSMALLINT size, SQLSMALLINT* length) {
   auto* h = static_cast<Handle*>(handle);
   if (!h) return SQL_INVALID_HANDLE;
   if (h->unreadable) return SQL_ERROR;

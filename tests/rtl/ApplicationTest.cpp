@@ -45,9 +45,8 @@ TEST(DefaultExceptionHandler, AbortIsSilentAndGuardedHandlersReportToo) {
   ModalWatcher watcher;
   watcher.ExpectMessageBox();
   QPushButton button;
-  QObject::connect(&button, &QPushButton::clicked, [] {
-    rtl::Guarded([] { throw rtl::EConvertError::InvalidInteger("x1"); });
-  });
+  QObject::connect(&button, &QPushButton::clicked,
+                   [] { rtl::Guarded([] { throw rtl::EConvertError::InvalidInteger("x1"); }); });
   bool later = false;
   QTimer::singleShot(0, app, [] { throw rtl::EAbort(); });
   QTimer::singleShot(50, app, [&] { button.click(); });

@@ -30,19 +30,25 @@ class TProbe : public TComponent {
     static const rtl::TPropertyList list = [this] {
       rtl::TPropertyList l = TComponent::Published();
       l.push_back({"Text",
-                   [](const TComponent& c) -> rtl::TPropertyValue { return static_cast<const TProbe&>(c).text; },
+                   [](const TComponent& c) -> rtl::TPropertyValue {
+                     return static_cast<const TProbe&>(c).text;
+                   },
                    [](TComponent& c, const rtl::TPropertyValue& v) {
                      auto& p = static_cast<TProbe&>(c);
                      p.text = rtl::StringValue(v);
                      p.readWhileReading = p.InState(rtl::csReading);
                    }});
       l.push_back({"Lines",
-                   [](const TComponent& c) -> rtl::TPropertyValue { return static_cast<const TProbe&>(c).lines; },
+                   [](const TComponent& c) -> rtl::TPropertyValue {
+                     return static_cast<const TProbe&>(c).lines;
+                   },
                    [](TComponent& c, const rtl::TPropertyValue& v) {
                      static_cast<TProbe&>(c).lines = rtl::ListValue(v);
                    }});
       l.push_back({"Count",
-                   [](const TComponent& c) -> rtl::TPropertyValue { return static_cast<const TProbe&>(c).count; },
+                   [](const TComponent& c) -> rtl::TPropertyValue {
+                     return static_cast<const TProbe&>(c).count;
+                   },
                    [](TComponent& c, const rtl::TPropertyValue& v) {
                      // Takes a number written as text, as a stored setting may hold it.
                      const std::string& text = rtl::StringValue(v);
@@ -51,7 +57,9 @@ class TProbe : public TComponent {
                      static_cast<TProbe&>(c).count = std::stoll(text);
                    }});
       l.push_back({"Flag",
-                   [](const TComponent& c) -> rtl::TPropertyValue { return static_cast<const TProbe&>(c).flag; },
+                   [](const TComponent& c) -> rtl::TPropertyValue {
+                     return static_cast<const TProbe&>(c).flag;
+                   },
                    [](TComponent& c, const rtl::TPropertyValue& v) {
                      static_cast<TProbe&>(c).flag = rtl::BoolValue(v);
                    }});
@@ -68,8 +76,9 @@ class TProbe : public TComponent {
   }
   void Notification(TComponent* c, rtl::TOperation op) override {
     TComponent::Notification(c, op);
-    if (log) log->push_back(std::string(op == rtl::TOperation::opInsert ? "insert " : "remove ") +
-                            Name() + " hears " + c->Name());
+    if (log)
+      log->push_back(std::string(op == rtl::TOperation::opInsert ? "insert " : "remove ") + Name() +
+                     " hears " + c->Name());
     if (onHear) onHear(c, op);
   }
 
@@ -162,7 +171,8 @@ TEST_F(ComponentTest, ABadDescriptionLeavesNothingBehind) {
                  Case{"object A: TProbe\n  Flag = True\n", "Line 3: expected 'end'"},
                  Case{"object A: TProbe\nend\nobject a: TProbe\nend",
                       "Line 3: a component named a already exists"},
-                 Case{"object A: TProbe\n  Tag = 99999999999999999999\nend", "Line 2: number out of range"}}) {
+                 Case{"object A: TProbe\n  Tag = 99999999999999999999\nend",
+                      "Line 2: number out of range"}}) {
     try {
       rtl::ReadComponents(c.text, &owner);
       ADD_FAILURE() << "accepted: " << c.text;

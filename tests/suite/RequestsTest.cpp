@@ -111,9 +111,10 @@ TEST_F(ServerRequests, CodedMessagesCarryAValueBothWays) {
   auto setFont = [&](DWORD font) { router_.Call("TestRouter_SetFontHandle", std::size_t{font}); };
   setFont(77);
   EXPECT_EQ(SendServerMessage(1450, ClientModuleHandle(), 0, "font please", 5), 77u);
-  EXPECT_EQ(Calls(), "GetModuleHandleFromModuleName(Client);CreateMessage(0,7,0);"
-                     "Deliver(code=1450,dest=1,window=0,value=5,text=font please,params=);"
-                     "DestroyMessage();");
+  EXPECT_EQ(Calls(),
+            "GetModuleHandleFromModuleName(Client);CreateMessage(0,7,0);"
+            "Deliver(code=1450,dest=1,window=0,value=5,text=font please,params=);"
+            "DestroyMessage();");
 }
 
 TEST_F(ServerRequests, WithoutAServerModuleNothingIsSent) {

@@ -126,7 +126,8 @@ TEST_F(ParameterStrings, AStringDifferingOnlyInCaseIsParsedAgain) {
 
 TEST_F(ParameterStrings, OnlyTheFirst63999CharactersOfAStringAreRead) {
   std::string head = "A=1|Pad=";
-  std::string params = head + std::string(MaxParameterStringLength - head.size() - 3, 'p') + "|Z=2|B=3";
+  std::string params =
+      head + std::string(MaxParameterStringLength - head.size() - 3, 'p') + "|Z=2|B=3";
   EXPECT_EQ(Lookup(params.c_str(), "A"), "1");
   EXPECT_EQ(Lookup(params.c_str(), "B"), "<none>");
   EXPECT_EQ(Lookup(params.c_str(), "Z"), "");  // "|Z=" are the last characters read

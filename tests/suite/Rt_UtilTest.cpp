@@ -18,13 +18,19 @@ namespace {
 std::string Sv(const ShortString& s) { return s.str(); }
 
 TEST(StrTrim, RemovesBlanksAndControlCharactersAtBothEndsOnly) {
-  EXPECT_EQ(Sv(StrTrim(ShortString(std::string_view("\0\x01 \t a \x1f b\r\n \x20", 14)))), "a \x1f b");
+  EXPECT_EQ(Sv(StrTrim(ShortString(std::string_view("\0\x01 \t a \x1f b\r\n \x20", 14)))),
+            "a \x1f b");
   EXPECT_EQ(Sv(StrTrim(ShortString(std::string_view(" \t\r\n\x1f\0 ", 7)))), "");
   EXPECT_EQ(Sv(StrTrim(ShortString(""))), "");
 }
 
 TEST(StrTrim, KeepsCharactersAbove32IncludingCode160) {
-  EXPECT_EQ(Sv(StrTrim(ShortString("\xA0" "name" "\xA0"))), "\xA0" "name" "\xA0");
+  EXPECT_EQ(Sv(StrTrim(ShortString("\xA0"
+                                   "name"
+                                   "\xA0"))),
+            "\xA0"
+            "name"
+            "\xA0");
   EXPECT_EQ(Sv(StrTrim(ShortString(" \xA0 \x7F\xFF "))), "\xA0 \x7F\xFF");
 }
 
@@ -92,8 +98,10 @@ class LocalClock : public ::testing::Test {
     tzset();
   }
   void TearDown() override {
-    if (saved_) setenv("TZ", saved_->c_str(), 1);
-    else unsetenv("TZ");
+    if (saved_)
+      setenv("TZ", saved_->c_str(), 1);
+    else
+      unsetenv("TZ");
     tzset();
   }
 
@@ -118,7 +126,8 @@ TEST_F(LocalClock, DatePartsAreTheLocalDate) {
   GetDateParts(year, month, day);
   Expected after = Now();
   auto matches = [&](const Expected& e) {
-    return year == static_cast<int>(e.date.year()) && month == static_cast<unsigned>(e.date.month()) &&
+    return year == static_cast<int>(e.date.year()) &&
+           month == static_cast<unsigned>(e.date.month()) &&
            day == static_cast<unsigned>(e.date.day());
   };
   EXPECT_TRUE(matches(before) || matches(after)) << year << "-" << month << "-" << day;
@@ -152,7 +161,8 @@ TEST(Rt_UtilLifecycle, StartupMakesTheWildCardAndScratchBufferAndShutdownRelease
   EXPECT_TRUE(WildCard->Subject.empty());
   EXPECT_EQ(WildCard->Position, 0);
   for (std::uint8_t b : WildCard->WorkArea) ASSERT_EQ(b, 0);
-  ScratchBuffer[ScratchBufferSize - 1] = 'x';  // the whole block is ours (the sanitizer build checks)
+  ScratchBuffer[ScratchBufferSize - 1] =
+      'x';  // the whole block is ours (the sanitizer build checks)
   Rt_Util_Shutdown();
   EXPECT_EQ(WildCard, nullptr);
   EXPECT_EQ(ScratchBuffer, nullptr);

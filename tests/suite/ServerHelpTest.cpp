@@ -106,9 +106,9 @@ TEST_F(ServerHelp, TopicsComeFromServerCaptionAndControl) {
   Help(dialog_.group->Buttons()[1]);  // a radio button stands for its group
   HELPINFO info{sizeof(HELPINFO), HELPINFO_WINDOW, 0, platform::HandleOf(dialog_.ok), 0, {0, 0}};
   ASSERT_TRUE(QMetaObject::invokeMethod(&dialog_, "WMHelp", Q_ARG(const HELPINFO*, &info)));
-  EXPECT_EQ(HelpRequests(), (std::vector<std::string>{Request(Topic + "_Edit1"),
-                                                      Request(Topic + "_Mode"),
-                                                      Request("No_Help_Topic")}));
+  EXPECT_EQ(HelpRequests(),
+            (std::vector<std::string>{Request(Topic + "_Edit1"), Request(Topic + "_Mode"),
+                                      Request("No_Help_Topic")}));
   // Every request is announced to the host first.
   EXPECT_EQ(router_.Calls().rfind("GetModuleHandleFromModuleName(Client);CreateMessage(0,7,0);"
                                   "Deliver(code=1100,dest=1,window=0,value=0,text=,params=);",
@@ -122,7 +122,8 @@ TEST_F(ServerHelp, ControlsWithoutHelpAndForeignWindowsGiveNothing) {
   Help(dialog_.label);
   QWidget stranger;
   Help(&stranger);
-  HELPINFO menu{sizeof(HELPINFO), HELPINFO_MENUITEM, 0, platform::HandleOf(dialog_.edit), 0, {0, 0}};
+  HELPINFO menu{
+      sizeof(HELPINFO), HELPINFO_MENUITEM, 0, platform::HandleOf(dialog_.edit), 0, {0, 0}};
   dialog_.WMHelp(&menu);
   EXPECT_TRUE(HelpRequests().empty());
   EXPECT_NE(router_.Calls().find("code=1100"), std::string::npos);
@@ -177,10 +178,9 @@ TEST(HostFont, ReachesTheListedControlsButNotAScrollBar) {
   auto* scroll = new QScrollBar(Qt::Vertical, dialog);
   QFont scrollBefore = scroll->font();
   dialog->show();
-  for (QWidget* w : std::initializer_list<QWidget*>{dialog, dialog->edit, dialog->ok,
-                                                    dialog->label, dialog->group,
-                                                    dialog->group->Buttons()[0], dialog->memo,
-                                                    dialog->pages}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{dialog, dialog->edit, dialog->ok, dialog->label,
+                                                    dialog->group, dialog->group->Buttons()[0],
+                                                    dialog->memo, dialog->pages}) {
     EXPECT_EQ(QFontInfo(w->font()).family(), "Liberation Serif") << w->objectName().toStdString();
     EXPECT_EQ(w->font().pixelSize(), 17);
     EXPECT_TRUE(w->font().bold());

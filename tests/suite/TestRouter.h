@@ -30,7 +30,10 @@ class TestRouter {
     suite::LoadRouterEntries();
     Clear();
   }
-  ~TestRouter() { Unbind(); Unload(); }
+  ~TestRouter() {
+    Unbind();
+    Unload();
+  }
 
   std::string Calls() const {
     auto calls = Function<const char* (*)()>("TestRouter_Calls");

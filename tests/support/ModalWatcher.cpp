@@ -21,8 +21,10 @@ void ModalWatcher::Expect(Answer answer) { answers_.push_back(std::move(answer))
 void ModalWatcher::ExpectMessageBox() {
   Expect([](QWidget* modal) {
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-      if (QAbstractButton* button = box->buttons().value(0)) button->click();
-      else box->reject();
+      if (QAbstractButton* button = box->buttons().value(0))
+        button->click();
+      else
+        box->reject();
     }
   });
 }

@@ -16,7 +16,6 @@
 #include <string>
 #include <strings.h>
 
-
 #define EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
@@ -77,7 +76,8 @@ std::string Parameter(const std::string& params, const std::string& name) {
   if (at == std::string::npos) return {};
   std::size_t eq = params.find('=', at);
   std::size_t end = params.find('|', eq);
-  std::string value = params.substr(eq + 1, end == std::string::npos ? std::string::npos : end - eq - 1);
+  std::string value =
+      params.substr(eq + 1, end == std::string::npos ? std::string::npos : end - eq - 1);
   std::size_t first = value.find_first_not_of(' ');
   std::size_t last = value.find_last_not_of(' ');
   return first == std::string::npos ? "" : value.substr(first, last - first + 1);
@@ -126,11 +126,13 @@ EXPORT DWORD Router_SendMessage(DWORD message) {
   std::string text = ReadText(block, 212, 257);
   std::string params = size > 469 ? ReadText(block, 469, size - 469) : "";
   Record("Deliver(code=" + std::to_string(code) + ",dest=" + std::to_string(dest) +
-         ",window=" + std::to_string(window) + ",value=" + std::to_string(value) + ",text=" +
-         text + ",params=" + params + ")");
+         ",window=" + std::to_string(window) + ",value=" + std::to_string(value) + ",text=" + text +
+         ",params=" + params + ")");
   auto client = S().modules.find("Client");
-  if (client != S().modules.end() && dest == client->second) DeliverToClient(block, size, code, text, params);
-  else if (!S().reply.empty() && size > 469) DeliverToClient(block, size, 0, text, params);
+  if (client != S().modules.end() && dest == client->second)
+    DeliverToClient(block, size, code, text, params);
+  else if (!S().reply.empty() && size > 469)
+    DeliverToClient(block, size, 0, text, params);
   GlobalUnlock(message);
   return 0;
 }
