@@ -1,12 +1,12 @@
 // Module handles are dynamic-loader handles; handle 0 is the running program.
 
 #include "platform/Windows.h"
+#include "rtl/SysUtils.h"
 
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
 #include <string>
-#include <strings.h>
 #include <unistd.h>
 
 namespace {
@@ -57,7 +57,7 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
     const char* path = map->l_name ? map->l_name : "";
     const char* base = std::strrchr(path, '/');
     base = base ? base + 1 : path;
-    if (*base && ::strcasecmp(base, lpModuleName) == 0) return const_cast<link_map*>(map);
+    if (*base && rtl::SameText(base, lpModuleName)) return const_cast<link_map*>(map);
   }
   return nullptr;
 }

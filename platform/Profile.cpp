@@ -2,6 +2,7 @@
 
 #include "platform/Profile.h"
 #include "platform/Windows.h"
+#include "rtl/SysUtils.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,12 +38,7 @@ std::string_view Trim(std::string_view s) {
 bool SameName(std::string_view a, std::string_view b) {
   a = Trim(a);
   b = Trim(b);
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
+  return rtl::SameText(a, b);
 }
 
 // One line of the file: its text and the line ending that followed it ("", "\n" or "\r\n").

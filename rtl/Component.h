@@ -3,6 +3,8 @@
 // notifications of insertion and removal, a Loaded call after their stored properties were
 // read, and published properties readable and writable by name.
 
+#include "rtl/SysUtils.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -107,7 +109,6 @@ class TComponent {
 };
 
 // Helpers for the property tables of descendants.
-bool SameText(std::string_view a, std::string_view b);
 bool BoolValue(const TPropertyValue& Value);
 std::int64_t IntValue(const TPropertyValue& Value);
 const std::string& StringValue(const TPropertyValue& Value);

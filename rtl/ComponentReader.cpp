@@ -12,19 +12,14 @@ namespace rtl {
 
 namespace {
 
-struct UpperLess {
+struct TextLess {
   bool operator()(const std::string& a, const std::string& b) const {
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-      int x = std::toupper(static_cast<unsigned char>(a[i]));
-      int y = std::toupper(static_cast<unsigned char>(b[i]));
-      if (x != y) return x < y;
-    }
-    return a.size() < b.size();
+    return CompareText(a, b) < 0;
   }
 };
 
-std::map<std::string, TComponentFactory, UpperLess>& Registry() {
-  static std::map<std::string, TComponentFactory, UpperLess> registry;
+std::map<std::string, TComponentFactory, TextLess>& Registry() {
+  static std::map<std::string, TComponentFactory, TextLess> registry;
   return registry;
 }
 

@@ -34,11 +34,33 @@ inline std::int32_t StrToInt(std::string_view text) {
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+// Names are compared without regard to the case of the letters a to z, whatever the C locale
+// (the windowing toolkit sets the user's): other bytes compare as they are.
+inline char UpCaseAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Negative, 0 or positive as a sorts before, with or after b.
+inline int CompareText(std::string_view a, std::string_view b) {
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(UpCaseAscii(a[i]));
+    unsigned char y = static_cast<unsigned char>(UpCaseAscii(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+inline bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (UpCaseAscii(a[i]) != UpCaseAscii(b[i])) return false;
+  return true;
+}
+
 // Text with the letters a to z upper-cased; every other byte stays.
 inline std::string UpperCase(std::string_view text) {
   std::string upper(text);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (char& c : upper) c = UpCaseAscii(c);
   return upper;
 }
 

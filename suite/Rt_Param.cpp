@@ -86,7 +86,7 @@ TParameter* TParameterList::AddParameter(const rtl::ShortString& Name, const cha
 void TParameterList::ClearParameters() { items_.clear(); }
 
 bool SameParameterName(const rtl::ShortString& A, const rtl::ShortString& B) {
-  return StrTrim(rtl::UpperCase(A.view())) == StrTrim(rtl::UpperCase(B.view()));
+  return rtl::SameText(StrTrim(A).view(), StrTrim(B).view());
 }
 
 bool GetParameterValue(const char* ParamString, rtl::ShortString Name, rtl::ShortString& Value) {

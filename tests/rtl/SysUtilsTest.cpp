@@ -31,6 +31,15 @@ TEST(UpperCase, ChangesOnlyTheLettersAToZ) {
   EXPECT_EQ(rtl::UpperCase("abz AZ 09_\xE4\xFF{`"), "ABZ AZ 09_\xE4\xFF{`");
 }
 
+TEST(SameText, FoldsOnlyTheLettersAToZ) {
+  EXPECT_TRUE(rtl::SameText("Hdbc_1@", "hDBC_1@"));
+  EXPECT_FALSE(rtl::SameText("\xE4", "\xC4"));
+  EXPECT_FALSE(rtl::SameText("ab", "abc"));
+  EXPECT_LT(rtl::CompareText("abc", "ABD"), 0);
+  EXPECT_EQ(rtl::CompareText("Name", "nAME"), 0);
+  EXPECT_GT(rtl::CompareText("\xE4", "z"), 0);
+}
+
 TEST(Random, StaysInRangeAndRepeatsFromTheSameSeed) {
   rtl::RandSeed = 12345;
   std::vector<std::uint32_t> first;
