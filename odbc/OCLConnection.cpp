@@ -3,6 +3,7 @@
 #include "odbc/OCLEnvironment.h"
 #include "odbc/OCLErrors.h"
 #include "odbc/OCLUserInterface.h"
+#include "rtl/Published.h"
 
 #include <cstdint>
 #include <cstring>
@@ -41,14 +42,6 @@ std::string ConnectValue(const std::string& value) {
     if (c == '}') quoted += '}';
   }
   return quoted + "}";
-}
-
-template <class T>
-T UnsignedValue(const rtl::TPropertyValue& value) {
-  std::int64_t v = rtl::IntValue(value);
-  if (v < 0 || static_cast<std::uint64_t>(v) > std::numeric_limits<T>::max())
-    throw rtl::Exception("Invalid property value");
-  return static_cast<T>(v);
 }
 
 }  // namespace
@@ -90,59 +83,18 @@ void THdbc::ForceRelease() noexcept {
 }
 
 const rtl::TPropertyList& THdbc::Published() const {
-  using rtl::TComponent;
-  using rtl::TPropertyValue;
-  auto self = [](TComponent& c) -> THdbc& { return static_cast<THdbc&>(c); };
-  auto cself = [](const TComponent& c) -> const THdbc& { return static_cast<const THdbc&>(c); };
-  static const rtl::TPropertyList list = [&] {
-    rtl::TPropertyList l = TComponent::Published();
-    auto text = [&](const char* name, const std::string& (THdbc::*get)() const,
-                    void (THdbc::*set)(const std::string&)) {
-      l.push_back(
-          {name, [=](const TComponent& c) -> TPropertyValue { return (cself(c).*get)(); },
-           [=](TComponent& c, const TPropertyValue& v) { (self(c).*set)(rtl::StringValue(v)); }});
-    };
-    l.push_back(
-        {"Connected", [=](const TComponent& c) -> TPropertyValue { return cself(c).Connected(); },
-         [=](TComponent& c, const TPropertyValue& v) { self(c).SetConnected(rtl::BoolValue(v)); }});
-    text("Driver", &THdbc::Driver, &THdbc::SetDriver);
-    text("DataSource", &THdbc::DataSource, &THdbc::SetDataSource);
-    text("UserName", &THdbc::UserName, &THdbc::SetUserName);
-    text("Password", &THdbc::Password, &THdbc::SetPassword);
-    l.push_back({"Attributes",
-                 [=](const TComponent& c) -> TPropertyValue { return cself(c).Attributes(); },
-                 [=](TComponent& c, const TPropertyValue& v) {
-                   self(c).SetAttributes(rtl::ListValue(v));
-                 }});
-    l.push_back({"IsolationLevel",
-                 [=](const TComponent& c) -> TPropertyValue {
-                   return static_cast<std::int64_t>(cself(c).IsolationLevel());
-                 },
-                 [=](TComponent& c, const TPropertyValue& v) {
-                   self(c).SetIsolationLevel(UnsignedValue<SQLUINTEGER>(v));
-                 }});
-    l.push_back({"InfoPrompt",
-                 [=](const TComponent& c) -> TPropertyValue {
-                   return static_cast<std::int64_t>(cself(c).InfoPrompt());
-                 },
-                 [=](TComponent& c, const TPropertyValue& v) {
-                   self(c).SetInfoPrompt(UnsignedValue<SQLUSMALLINT>(v));
-                 }});
-    l.push_back({"CursorLib",
-                 [=](const TComponent& c) -> TPropertyValue {
-                   return static_cast<std::int64_t>(cself(c).CursorLib());
-                 },
-                 [=](TComponent& c, const TPropertyValue& v) {
-                   self(c).SetCursorLib(UnsignedValue<SQLUINTEGER>(v));
-                 }});
-    l.push_back(
-        {"ConnectionPooling",
-         [=](const TComponent& c) -> TPropertyValue { return cself(c).ConnectionPooling(); },
-         [=](TComponent& c, const TPropertyValue& v) {
-           self(c).SetConnectionPooling(rtl::BoolValue(v));
-         }});
-    return l;
-  }();
+  static const rtl::TPropertyList list =
+      rtl::TPublished<THdbc>(TComponent::Published())
+          .Boolean("Connected", &THdbc::Connected, &THdbc::SetConnected)
+          .Text("Driver", &THdbc::Driver, &THdbc::SetDriver)
+          .Text("DataSource", &THdbc::DataSource, &THdbc::SetDataSource)
+          .Text("UserName", &THdbc::UserName, &THdbc::SetUserName)
+          .Text("Password", &THdbc::Password, &THdbc::SetPassword)
+          .List("Attributes", &THdbc::Attributes, &THdbc::SetAttributes)
+          .Integer("IsolationLevel", &THdbc::IsolationLevel, &THdbc::SetIsolationLevel)
+          .Integer("InfoPrompt", &THdbc::InfoPrompt, &THdbc::SetInfoPrompt)
+          .Integer("CursorLib", &THdbc::CursorLib, &THdbc::SetCursorLib)
+          .Boolean("ConnectionPooling", &THdbc::ConnectionPooling, &THdbc::SetConnectionPooling);
   return list;
 }
 

@@ -118,7 +118,14 @@ TPropertyValue TComponent::GetPropertyValue(std::string_view PropName) const {
 void TComponent::SetPropertyValue(std::string_view PropName, const TPropertyValue& Value) {
   const TPropertyInfo* p = FindProperty(PropName);
   if (!p) throw Exception("Property " + std::string(PropName) + " does not exist");
-  p->Set(*this, Value);
+  if (!p->IsReference()) return p->Set(*this, Value);
+  const std::string& name = StringValue(Value);
+  TComponent* target = nullptr;
+  if (!name.empty()) {
+    target = owner_ ? owner_->FindComponent(name) : nullptr;
+    if (!target) throw Exception("Component " + name + " not found");
+  }
+  p->SetReference(*this, target);
 }
 
 }  // namespace rtl

@@ -34,9 +34,18 @@ enum class TOperation { opInsert, opRemove };
 using TPropertyValue = std::variant<bool, std::int64_t, std::string, std::vector<std::string>>;
 
 struct TPropertyInfo {
+  TPropertyInfo() = default;
+  TPropertyInfo(std::string AName, std::function<TPropertyValue(const TComponent&)> AGet,
+                std::function<void(TComponent&, const TPropertyValue&)> ASet)
+      : Name(std::move(AName)), Get(std::move(AGet)), Set(std::move(ASet)) {}
+
   std::string Name;
   std::function<TPropertyValue(const TComponent&)> Get;
   std::function<void(TComponent&, const TPropertyValue&)> Set;
+  // Set instead of Set for a reference to another component, whose stored value is that
+  // component's name: the component, or none for an empty name.
+  std::function<void(TComponent&, TComponent*)> SetReference;
+  bool IsReference() const { return static_cast<bool>(SetReference); }
 };
 using TPropertyList = std::vector<TPropertyInfo>;
 
@@ -90,7 +99,8 @@ class TComponent {
   virtual const TPropertyList& Published() const;
   const TPropertyInfo* FindProperty(std::string_view PropName) const;
   TPropertyValue GetPropertyValue(std::string_view PropName) const;
-  // Raises Exception for an unknown property or a value of the wrong kind.
+  // Raises Exception for an unknown property or a value of the wrong kind. A reference takes
+  // the name of a component of the same owner.
   void SetPropertyValue(std::string_view PropName, const TPropertyValue& Value);
 
  protected:

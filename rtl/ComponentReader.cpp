@@ -213,38 +213,86 @@ void RegisterComponentClass(const std::string& ClassName, TComponentFactory Fact
 
 void UnregisterComponentClass(const std::string& ClassName) { Registry().erase(ClassName); }
 
+namespace {
+
+using TCreated = std::vector<std::unique_ptr<TComponent>>;
+
+// A component of this read or of the owner, by name.
+TComponent* FindNamed(const TCreated& created, TComponent* AOwner, const std::string& name) {
+  for (auto& c : created)
+    if (SameText(c->Name(), name)) return c.get();
+  return AOwner ? AOwner->FindComponent(name) : nullptr;
+}
+
+// Runs one property write; a plain exception gets the line. A descendant of Exception (a
+// database error, say) carries more than its text: it goes on as it is.
+template <class Write>
+void WriteProperty(int line, Write write) {
+  try {
+    write();
+  } catch (const Exception& e) {
+    if (typeid(e) != typeid(Exception)) throw;
+    Fail(line, e.Message());
+  }
+}
+
+// A reference to another component, set once every component of the text exists.
+struct PendingReference {
+  TComponent* Component;
+  const TPropertyInfo* Property;
+  std::string Target;
+  int Line;
+};
+
+void CreateAll(const std::vector<ObjectText>& objects, TComponent* AOwner, TCreated& created,
+               std::vector<PendingReference>& references) {
+  for (const ObjectText& o : objects) {
+    if (FindNamed(created, AOwner, o.Name))
+      Fail(o.Line, "a component named " + o.Name + " already exists");
+    TComponent* c = Registry().at(o.ClassName)(AOwner);
+    created.emplace_back(c);
+    c->BeginReading();
+    c->SetName(o.Name);
+    for (const PropertyText& p : o.Properties) {
+      const TPropertyInfo* info = c->FindProperty(p.Name);
+      if (info && info->IsReference()) {
+        WriteProperty(p.Line, [&] {
+          references.push_back({c, info, StringValue(p.Value), p.Line});
+        });
+        continue;
+      }
+      WriteProperty(p.Line, [&] { c->SetPropertyValue(p.Name, p.Value); });
+    }
+  }
+}
+
+void ResolveReferences(const std::vector<PendingReference>& references, TComponent* AOwner,
+                       const TCreated& created) {
+  for (const PendingReference& r : references) {
+    TComponent* target = nullptr;
+    if (!r.Target.empty()) {
+      target = FindNamed(created, AOwner, r.Target);
+      if (!target) Fail(r.Line, "component " + r.Target + " not found");
+    }
+    WriteProperty(r.Line, [&] { r.Property->SetReference(*r.Component, target); });
+  }
+}
+
+}  // namespace
+
 std::vector<TComponent*> ReadComponents(std::string_view Text, TComponent* AOwner) {
   std::vector<ObjectText> objects = Parser(Tokenize(Text)).Objects();
   for (const ObjectText& o : objects)
     if (Registry().find(o.ClassName) == Registry().end())
       Fail(o.Line, "class " + o.ClassName + " not found");
 
-  std::vector<std::unique_ptr<TComponent>> created;
+  // Until the whole text is read, the components belong to the reader: a failure then removes
+  // them all again.
+  TCreated created;
   try {
-    for (const ObjectText& o : objects) {
-      if ((AOwner && AOwner->FindComponent(o.Name)) || [&] {
-            for (auto& c : created)
-              if (SameText(c->Name(), o.Name)) return true;
-            return false;
-          }())
-        Fail(o.Line, "a component named " + o.Name + " already exists");
-      TComponent* c = Registry().at(o.ClassName)(AOwner);
-      // Until the whole text is read, the components belong to the reader: a failure then
-      // removes them all again.
-      created.emplace_back(c);
-      c->BeginReading();
-      c->SetName(o.Name);
-      for (const PropertyText& p : o.Properties) {
-        try {
-          c->SetPropertyValue(p.Name, p.Value);
-        } catch (const Exception& e) {
-          // A descendant of Exception (a database error, say) carries more than its text:
-          // it goes on as it is. Only the plain ones get the line.
-          if (typeid(e) != typeid(Exception)) throw;
-          Fail(p.Line, e.Message());
-        }
-      }
-    }
+    std::vector<PendingReference> references;
+    CreateAll(objects, AOwner, created, references);
+    ResolveReferences(references, AOwner, created);
   } catch (...) {
     while (!created.empty()) created.pop_back();
     throw;

@@ -2,6 +2,7 @@
 
 #include "rtl/ComponentReader.h"
 #include "rtl/Exceptions.h"
+#include "rtl/Published.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,13 @@ class TProbe : public TComponent {
 
   const rtl::TPropertyList& Published() const override {
     static const rtl::TPropertyList list = [this] {
-      rtl::TPropertyList l = TComponent::Published();
+      rtl::TPropertyList l = rtl::TPublished<TProbe>(TComponent::Published())
+                                 .Reference<TProbe>(
+                                     "Partner", [](const TProbe& p) { return p.partner; },
+                                     [](TProbe& p, TProbe* v) { p.partner = v; })
+                                 .Integer(
+                                     "Small", [](const TProbe& p) { return p.small; },
+                                     [](TProbe& p, std::uint16_t v) { p.small = v; });
       l.push_back({"Text",
                    [](const TComponent& c) -> rtl::TPropertyValue {
                      return static_cast<const TProbe&>(c).text;
@@ -88,6 +95,8 @@ class TProbe : public TComponent {
   bool readWhileReading = false;
   bool loadedSawAll = false;
   std::int64_t count = 0;
+  TProbe* partner = nullptr;
+  std::uint16_t small = 0;
   std::vector<std::string>* log = nullptr;
   std::function<void(TComponent*, rtl::TOperation)> onHear;
 };
@@ -133,6 +142,7 @@ TEST_F(ComponentTest, TheReaderSetsPropertiesWhileReadingAndLoadsAfterwards) {
   auto created = rtl::ReadComponents(
       "# two probes\n"
       "object First: TProbe\n"
+      "  Partner = 'second'  # read before Second exists\n"
       "  Text = 'it''s # not a comment'\n"
       "  Lines = ('one'\n"
       "           'two')\n"
@@ -150,6 +160,7 @@ TEST_F(ComponentTest, TheReaderSetsPropertiesWhileReadingAndLoadsAfterwards) {
   EXPECT_EQ(first->text, "it's # not a comment");
   EXPECT_EQ(first->lines, (std::vector<std::string>{"one", "two"}));
   EXPECT_TRUE(first->flag);
+  EXPECT_EQ(first->partner, second);
   EXPECT_EQ(first->Tag(), -42);
   EXPECT_TRUE(first->readWhileReading);
   EXPECT_TRUE(first->loadedSawAll);  // Loaded runs after every component was read
@@ -163,16 +174,19 @@ TEST_F(ComponentTest, ABadDescriptionLeavesNothingBehind) {
     const char* text;
     const char* message;
   };
-  for (Case c : {Case{"object A: TProbe\n  Text = 'open\nend", "Line 2: unterminated text"},
-                 Case{"object A: TProbe\n  Text = 1\nend", "Line 2: Invalid property value"},
-                 Case{"object A: TProbe\nend\nobject B: TProbe\n  Colour = 'red'\nend",
-                      "Line 4: Property Colour does not exist"},
-                 Case{"object A: TNothing\nend", "Line 1: class TNothing not found"},
-                 Case{"object A: TProbe\n  Flag = True\n", "Line 3: expected 'end'"},
-                 Case{"object A: TProbe\nend\nobject a: TProbe\nend",
-                      "Line 3: a component named a already exists"},
-                 Case{"object A: TProbe\n  Tag = 99999999999999999999\nend",
-                      "Line 2: number out of range"}}) {
+  for (Case c :
+       {Case{"object A: TProbe\n  Text = 'open\nend", "Line 2: unterminated text"},
+        Case{"object A: TProbe\n  Text = 1\nend", "Line 2: Invalid property value"},
+        Case{"object A: TProbe\nend\nobject B: TProbe\n  Colour = 'red'\nend",
+             "Line 4: Property Colour does not exist"},
+        Case{"object A: TNothing\nend", "Line 1: class TNothing not found"},
+        Case{"object A: TProbe\n  Flag = True\n", "Line 3: expected 'end'"},
+        Case{"object A: TProbe\nend\nobject a: TProbe\nend",
+             "Line 3: a component named a already exists"},
+        Case{"object A: TProbe\n  Small = 65536\nend", "Line 2: Invalid property value"},
+        Case{"object A: TProbe\n  Partner = 'Nobody'\nend", "Line 2: component Nobody not found"},
+        Case{"object A: TProbe\n  Tag = 99999999999999999999\nend",
+             "Line 2: number out of range"}}) {
     try {
       rtl::ReadComponents(c.text, &owner);
       ADD_FAILURE() << "accepted: " << c.text;
