@@ -28,6 +28,31 @@ bool THbase::Check(SQLRETURN Ret) {
   return true;
 }
 
+void THbase::AllocateOwnHandle(SQLHANDLE Parent) {
+  SQLHANDLE handle = SQL_NULL_HANDLE;
+  SQLRETURN ret = SQLAllocHandle(HandleType(), Parent, &handle);
+  // Held first, so that a failure reads its diagnostic from the new handle.
+  handle_ = handle;
+  try {
+    Check(ret);
+  } catch (...) {
+    if (SQL_SUCCEEDED(ret)) SQLFreeHandle(HandleType(), handle);
+    handle_ = SQL_NULL_HANDLE;
+    throw;
+  }
+}
+
+void THbase::FreeOwnHandle() {
+  SQLRETURN ret = SQLFreeHandle(HandleType(), handle_);
+  if (SQL_SUCCEEDED(ret)) handle_ = SQL_NULL_HANDLE;
+  Check(ret);
+}
+
+void THbase::DropOwnHandle() noexcept {
+  if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(HandleType(), handle_);
+  handle_ = SQL_NULL_HANDLE;
+}
+
 TChildren::~TChildren() { Clear(); }
 
 void TChildren::Add(THbase* Child) { head_ = new TNode{Child, head_, ++serial_, false}; }

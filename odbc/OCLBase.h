@@ -35,7 +35,9 @@ class THbase : public rtl::TComponent {
   // The kind of handle the component holds (SQL_HANDLE_ENV, _DBC or _STMT), and the handle as
   // held at this moment; reading it never allocates one.
   virtual SQLSMALLINT HandleType() const = 0;
-  virtual SQLHANDLE CurrentHandle() const = 0;
+  virtual SQLHANDLE CurrentHandle() const { return handle_; }
+  // The component holds a live handle of its own.
+  bool Allocated() const { return handle_ != SQL_NULL_HANDLE; }
 
   // Return code of the last ODBC call made for the component.
   SQLRETURN LastRet = SQL_SUCCESS;
@@ -48,6 +50,18 @@ class THbase : public rtl::TComponent {
   bool Test(SQLRETURN Ret);
   // The diagnostic object the checks go through: the library environment's.
   virtual TODBCError& ErrorObject();
+
+  // Allocates the component's own handle under Parent, with the usual check. A handle that
+  // came with a warning counted as failure is freed again: a raise never leaves one behind.
+  void AllocateOwnHandle(SQLHANDLE Parent);
+  // Frees the component's own handle and forgets it whenever the driver manager let it go
+  // (also with a warning), then applies the usual check.
+  void FreeOwnHandle();
+  // Frees the component's own handle without a check; for destruction.
+  void DropOwnHandle() noexcept;
+
+ private:
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
 };
 
 // The children of a parent component that currently hold an ODBC handle, newest first. The

@@ -63,12 +63,12 @@ void THdbc::ForceRelease() noexcept {
   } catch (...) {
   }
   children_.ForceAll();
-  if (!allocated_) return;
+  if (!Allocated()) return;
   if (connected_) {
     // A disconnect is refused while a transaction is open: give the work up so that the
     // connection can close and the server lets go of it.
-    SQLEndTran(SQL_HANDLE_DBC, handle_, SQL_ROLLBACK);
-    if (SQL_SUCCEEDED(SQLDisconnect(handle_))) {
+    SQLEndTran(SQL_HANDLE_DBC, CurrentHandle(), SQL_ROLLBACK);
+    if (SQL_SUCCEEDED(SQLDisconnect(CurrentHandle()))) {
       connected_ = false;
       try {
         DoDisconnect();
@@ -77,9 +77,7 @@ void THdbc::ForceRelease() noexcept {
     }
   }
   if (THenv* env = Environment()) env->Children().Remove(this);
-  SQLFreeHandle(SQL_HANDLE_DBC, handle_);
-  allocated_ = false;
-  handle_ = SQL_NULL_HDBC;
+  DropOwnHandle();
 }
 
 const rtl::TPropertyList& THdbc::Published() const {
@@ -99,48 +97,35 @@ const rtl::TPropertyList& THdbc::Published() const {
 }
 
 bool THdbc::AllocHandle() {
-  if (allocated_) return true;
-  SQLHDBC handle = SQL_NULL_HDBC;
-  SQLRETURN ret = SQLAllocHandle(SQL_HANDLE_DBC, LibraryEnvironment().Handle(), &handle);
-  // Set first, so that a failure reads its diagnostic from the new handle.
-  handle_ = handle;
-  try {
-    Check(ret);
-  } catch (...) {
-    // A warning counted as failure leaves a live handle that is neither listed nor marked
-    // allocated: nothing else would ever free it.
-    if (SQL_SUCCEEDED(ret)) SQLFreeHandle(SQL_HANDLE_DBC, handle);
-    handle_ = SQL_NULL_HDBC;
-    throw;
-  }
+  if (Allocated()) return true;
+  AllocateOwnHandle(LibraryEnvironment().Handle());
   // Listed only with a live handle: the environment's FreeAll relies on it.
   LibraryEnvironment().Children().Add(this);
-  allocated_ = true;
   ApplyCursorLib();
-  return allocated_;
+  return Allocated();
 }
 
 SQLHDBC THdbc::Handle() {
-  if (!allocated_) AllocHandle();
-  return handle_;
+  if (!Allocated()) AllocHandle();
+  return CurrentHandle();
 }
 
 void THdbc::Connect() {
-  if (!allocated_) AllocHandle();
+  if (!Allocated()) AllocHandle();
   if (connected_) return;
   ApplyCursorLib();
 
   SQLRETURN ret;
   if (infoPrompt_ == SQL_DRIVER_NOPROMPT && driver_.empty() && attributes_.empty()) {
     std::string server = dataSource_, user = userName_, password = password_;
-    ret = SQLConnect(handle_, Text(server), SQL_NTS, Text(user), SQL_NTS, Text(password), SQL_NTS);
+    ret = SQLConnect(Handle(), Text(server), SQL_NTS, Text(user), SQL_NTS, Text(password), SQL_NTS);
   } else {
     SQLHWND window = LibraryEnvironment().PromptWindow;
     if (!window && UserInterface().MainWindow) window = UserInterface().MainWindow();
     std::string in = BuildConnectString();
     SQLCHAR out[256] = {};
     SQLSMALLINT outLength = 0;
-    ret = SQLDriverConnect(handle_, window, Text(in), SQL_NTS, out, sizeof out, &outLength,
+    ret = SQLDriverConnect(Handle(), window, Text(in), SQL_NTS, out, sizeof out, &outLength,
                            infoPrompt_);
   }
   try {
@@ -148,7 +133,7 @@ void THdbc::Connect() {
   } catch (const EODBC&) {
     // Only with warnings counted as failures can a driver have connected here: the connection
     // is reported closed, so it is closed.
-    if (SQL_SUCCEEDED(ret)) SQLDisconnect(handle_);
+    if (SQL_SUCCEEDED(ret)) SQLDisconnect(CurrentHandle());
     throw;
   }
   connected_ = true;
@@ -160,22 +145,20 @@ void THdbc::Connect() {
 void THdbc::Disconnect() {
   if (!connected_) return;
   children_.FreeAll();
-  Check(SQLDisconnect(handle_));
+  Check(SQLDisconnect(CurrentHandle()));
   connected_ = false;
   DoDisconnect();
 }
 
 bool THdbc::FreeHandle() {
   THbase::FreeHandle();
-  if (allocated_) {
+  if (Allocated()) {
     children_.FreeAll();
     if (connected_) Disconnect();
     LibraryEnvironment().Children().Remove(this);
-    Check(SQLFreeHandle(SQL_HANDLE_DBC, handle_));
-    allocated_ = false;
-    handle_ = SQL_NULL_HDBC;
+    FreeOwnHandle();
   }
-  return !allocated_;
+  return !Allocated();
 }
 
 void THdbc::Loaded() {
@@ -203,26 +186,26 @@ std::string THdbc::BuildConnectString() const {
 bool THdbc::FunctionSupported(SQLUSMALLINT FunctionId) {
   if (FunctionId == SQL_API_ALL_FUNCTIONS || FunctionId == SQL_API_ODBC3_ALL_FUNCTIONS)
     throw rtl::Exception("Cannot return information for more than one function at a time.");
-  if (!allocated_) AllocHandle();
+  if (!Allocated()) AllocHandle();
   SQLUSMALLINT supported = 0;
-  if (!Test(SQLGetFunctions(handle_, FunctionId, &supported))) return false;
+  if (!Test(SQLGetFunctions(Handle(), FunctionId, &supported))) return false;
   return supported != 0;
 }
 
 std::string THdbc::GetInfoString(SQLUSMALLINT InfoType) {
-  if (!allocated_) AllocHandle();
+  if (!Allocated()) AllocHandle();
   SQLCHAR buffer[256] = {};
   SQLSMALLINT length = 0;
-  if (!Test(SQLGetInfo(handle_, InfoType, buffer, sizeof buffer, &length))) return {};
+  if (!Test(SQLGetInfo(Handle(), InfoType, buffer, sizeof buffer, &length))) return {};
   const char* text = reinterpret_cast<const char*>(buffer);
   return std::string(text, strnlen(text, sizeof buffer - 1));
 }
 
 SQLUINTEGER THdbc::GetInfoInteger(SQLUSMALLINT InfoType) {
-  if (!allocated_) AllocHandle();
+  if (!Allocated()) AllocHandle();
   // Room for drivers that write a full SQLULEN; the answer is the first 32 bits.
   SQLULEN buffer = 0;
-  if (!Test(SQLGetInfo(handle_, InfoType, &buffer, sizeof(SQLUINTEGER), nullptr))) return 0;
+  if (!Test(SQLGetInfo(Handle(), InfoType, &buffer, sizeof(SQLUINTEGER), nullptr))) return 0;
   SQLUINTEGER value = 0;
   std::memcpy(&value, &buffer, sizeof value);
   return value;
@@ -279,11 +262,11 @@ void THdbc::ApplyIsolationLevel() { ApplyAttribute(SQL_ATTR_TXN_ISOLATION, isola
 // Sets an integer connection attribute only where the driver's value differs; an unreadable
 // value leaves the attribute alone.
 void THdbc::ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER Value) {
-  if (!allocated_) return;
+  if (!Allocated()) return;
   SQLULEN current = 0;
-  if (!Test(SQLGetConnectAttr(handle_, Attribute, &current, 0, nullptr))) return;
+  if (!Test(SQLGetConnectAttr(Handle(), Attribute, &current, 0, nullptr))) return;
   if (static_cast<SQLUINTEGER>(current) != Value)
-    Check(SQLSetConnectAttr(handle_, Attribute, IntegerAttribute(Value), 0));
+    Check(SQLSetConnectAttr(Handle(), Attribute, IntegerAttribute(Value), 0));
 }
 
 void THdbc::SetCursorLib(SQLUINTEGER Value) {

@@ -19,7 +19,6 @@ class THdbc : public THbase {
   bool AllocHandle();
   // The connection handle, allocated on first need.
   SQLHDBC Handle();
-  bool Allocated() const { return allocated_; }
   TChildren& Children() { return children_; }
 
   void Connect();
@@ -67,7 +66,6 @@ class THdbc : public THbase {
   rtl::TNotifyEvent OnDisconnect;
 
   SQLSMALLINT HandleType() const override { return SQL_HANDLE_DBC; }
-  SQLHANDLE CurrentHandle() const override { return handle_; }
 
  protected:
   virtual void DoConnect();
@@ -80,8 +78,6 @@ class THdbc : public THbase {
   void ApplyIsolationLevel();
   void ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER Value);
 
-  SQLHDBC handle_ = SQL_NULL_HDBC;
-  bool allocated_ = false;
   TChildren children_;
   bool connected_ = false;
   bool streamedConnected_ = false;

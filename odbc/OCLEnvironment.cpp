@@ -43,16 +43,13 @@ THenv::~THenv() {
 
 void THenv::ForceRelease() noexcept {
   children_.ForceAll();
-  if (!allocated_) return;
-  SQLFreeHandle(SQL_HANDLE_ENV, handle_);
-  allocated_ = false;
-  handle_ = SQL_NULL_HENV;
+  DropOwnHandle();
 }
 
 TODBCError& THenv::ErrorObject() { return theEnvironment ? theEnvironment->Error() : *error_; }
 
 bool THenv::AllocHandle() {
-  if (allocated_) return true;
+  if (Allocated()) return true;
 
   // Pooling is process-wide and must be chosen before the environment handle exists. Some
   // driver managers write a full SQLULEN here.
@@ -72,33 +69,29 @@ bool THenv::AllocHandle() {
     if (set && !Test(ret)) throw rtl::Exception("Cannot Set Connection Pooling");
   }
 
-  Check(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle_));
+  AllocateOwnHandle(SQL_NULL_HANDLE);
   try {
-    Check(SQLSetEnvAttr(handle_, SQL_ATTR_ODBC_VERSION, IntegerAttribute(SQL_OV_ODBC3), 0));
+    Check(SQLSetEnvAttr(Handle(), SQL_ATTR_ODBC_VERSION, IntegerAttribute(SQL_OV_ODBC3), 0));
   } catch (...) {
-    // Not counted as allocated, so nothing else would ever free it.
-    SQLFreeHandle(SQL_HANDLE_ENV, handle_);
-    handle_ = SQL_NULL_HENV;
+    // An environment of no known version is of no use: it goes again.
+    DropOwnHandle();
     throw;
   }
-  allocated_ = ErrorObject().Succeeded(LastRet);
-  return allocated_;
+  return Allocated();
 }
 
 bool THenv::FreeHandle() {
   THbase::FreeHandle();
   children_.FreeAll();
-  return !allocated_;
+  return !Allocated();
 }
 
 bool THenv::ReleaseHandle() {
-  if (allocated_) {
+  if (Allocated()) {
     FreeHandle();
-    Check(SQLFreeHandle(SQL_HANDLE_ENV, handle_));
-    allocated_ = false;
-    handle_ = SQL_NULL_HENV;
+    FreeOwnHandle();
   }
-  return !allocated_;
+  return !Allocated();
 }
 
 void THenv::SetConnectionPooling(bool Value) {

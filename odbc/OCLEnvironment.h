@@ -15,8 +15,7 @@ class THenv : public THbase {
   ~THenv() override;
 
   TODBCError& Error() { return *error_; }
-  SQLHENV Handle() const { return handle_; }
-  bool Allocated() const { return allocated_; }
+  SQLHENV Handle() const { return CurrentHandle(); }
   TChildren& Children() { return children_; }
 
   // The window the driver manager uses as parent of its connection dialogs; null at creation.
@@ -40,7 +39,6 @@ class THenv : public THbase {
   void ForceRelease() noexcept override;
 
   SQLSMALLINT HandleType() const override { return SQL_HANDLE_ENV; }
-  SQLHANDLE CurrentHandle() const override { return handle_; }
 
  protected:
   // The library environment's, or this one's own while the library environment is being made.
@@ -48,8 +46,6 @@ class THenv : public THbase {
 
  private:
   std::unique_ptr<TODBCError> error_;
-  SQLHENV handle_ = SQL_NULL_HENV;
-  bool allocated_ = false;
   TChildren children_;
   bool connectionPooling_ = false;
 };
