@@ -2,6 +2,7 @@
 // The return-code test and diagnostic reader every ODBC call of the library goes through,
 // and the exception raised for a failed call.
 
+#include "rtl/Component.h"
 #include "rtl/Exceptions.h"
 
 #include "odbc/OCLSql.h"
@@ -18,7 +19,8 @@ class EODBC : public rtl::Exception {
   EODBC(THbase* AComponent, SQLRETURN ARetCode, std::string ASqlState, SQLINTEGER ANativeError,
         std::string AMessage);
 
-  THbase* Component;  // not owned
+  // Not owned; none once that component is destroyed (a temporary statement, say).
+  rtl::TComponentRef<THbase> Component;
   SQLRETURN RetCode;
   std::string SqlState;
   SQLINTEGER NativeError;

@@ -41,6 +41,7 @@ void TComponent::Teardown() noexcept {
   if (tornDown_) return;
   tornDown_ = true;
   state_ |= csDestroying;
+  if (life_) *life_ = nullptr;
   while (!components_.empty()) {
     TComponent* last = components_.back();
     RemoveComponent(last);
@@ -54,6 +55,11 @@ TComponent* TComponent::FindComponent(std::string_view AName) const {
   for (TComponent* c : components_)
     if (SameText(c->name_, AName)) return c;
   return nullptr;
+}
+
+std::shared_ptr<TComponent* const> TComponent::Life() {
+  if (!life_) life_ = std::make_shared<TComponent*>(tornDown_ ? nullptr : this);
+  return life_;
 }
 
 void TComponent::SetDesigning(bool Value) {

@@ -92,6 +92,9 @@ class TComponent {
   // Another component of the same owner (or one of ours) was inserted or removed.
   virtual void Notification(TComponent* AComponent, TOperation Operation);
 
+  // Shared with every TComponentRef to the component; holds none from its teardown on.
+  std::shared_ptr<TComponent* const> Life();
+
   void InsertComponent(TComponent* AComponent);
   void RemoveComponent(TComponent* AComponent);
 
@@ -116,6 +119,22 @@ class TComponent {
   std::int64_t tag_ = 0;
   unsigned state_ = 0;
   bool tornDown_ = false;
+  std::shared_ptr<TComponent*> life_;
+};
+
+// A reference to a component, not owned, that reads as none once the component is being
+// destroyed: for whatever may outlive the component it names (an exception, say).
+template <class T>
+class TComponentRef {
+ public:
+  TComponentRef() = default;
+  TComponentRef(T* AComponent) : life_(AComponent ? AComponent->Life() : nullptr) {}
+  T* Get() const { return life_ ? static_cast<T*>(*life_) : nullptr; }
+  operator T*() const { return Get(); }
+  T* operator->() const { return Get(); }
+
+ private:
+  std::shared_ptr<TComponent* const> life_;
 };
 
 // Helpers for the property tables of descendants.
