@@ -8,13 +8,11 @@
 #include <vector>
 
 using namespace ocl;
+using ocl_test::NewConnection;
 using ocl_test::OdbcTest;
+using ocl_test::OpenTransaction;
 
 namespace {
-
-std::unique_ptr<THdbc> NewConnection() {
-  return std::unique_ptr<THdbc>(rtl::TComponent::Create<THdbc>(nullptr));
-}
 
 SQLULEN ConnectAttr(THdbc& db, SQLINTEGER attribute) {
   SQLULEN value = 0;
@@ -311,16 +309,6 @@ TEST_F(ConnectionTest, IsolationLevelReachesTheOpenConnection) {
   ASSERT_TRUE(
       SQL_SUCCEEDED(SQLGetData(statement.Handle(), 1, SQL_C_CHAR, value, sizeof value, &length)));
   EXPECT_STREQ(value, "serializable");
-}
-
-// A SQLite connection with a transaction open, which SQLite will not close.
-void OpenTransaction(THdbc& db, const std::string& file) {
-  ocl_test::UseSqlite(db, file);
-  db.Connect();
-  ocl_test::ExecSql(db, "CREATE TABLE t (a INTEGER)");
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(
-      db.Handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
-  ocl_test::ExecSql(db, "INSERT INTO t VALUES (1)");
 }
 
 TEST_F(ConnectionTest, ADisconnectThatFailsRaisesButDestructionReleasesAnyway) {

@@ -100,13 +100,8 @@ TEST_F(LoadTest, WithoutTheDialogTheFailureGoesToTheCallerAfterTheOthersLoaded) 
 
 TEST_F(LoadTest, ADatabaseErrorFromAPropertyKeepsItsClass) {
   // A pooling change closes every connection; SQLite refuses while a transaction is open.
-  std::unique_ptr<THdbc> busy(rtl::TComponent::Create<THdbc>(nullptr));
-  ocl_test::UseSqlite(*busy, folder_.File("busy.db"));
-  busy->Connect();
-  ocl_test::ExecSql(*busy, "CREATE TABLE t (a INTEGER)");
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(
-      busy->Handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
-  ocl_test::ExecSql(*busy, "INSERT INTO t VALUES (1)");
+  auto busy = ocl_test::NewConnection();
+  ocl_test::OpenTransaction(*busy, folder_.File("busy.db"));
 
   rtl::TComponent owner(nullptr);
   try {

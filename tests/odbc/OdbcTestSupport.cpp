@@ -4,6 +4,19 @@
 
 namespace ocl_test {
 
+std::unique_ptr<ocl::THdbc> NewConnection() {
+  return std::unique_ptr<ocl::THdbc>(rtl::TComponent::Create<ocl::THdbc>(nullptr));
+}
+
+void OpenTransaction(ocl::THdbc& db, const std::string& file) {
+  UseSqlite(db, file);
+  db.Connect();
+  ExecSql(db, "CREATE TABLE t (a INTEGER)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(db.Handle(), SQL_ATTR_AUTOCOMMIT,
+                                              ocl::IntegerAttribute(SQL_AUTOCOMMIT_OFF), 0)));
+  ExecSql(db, "INSERT INTO t VALUES (1)");
+}
+
 void UseSqlite(ocl::THdbc& db, const std::string& file) {
   db.SetDriver("SQLite3");
   db.SetAttributes({"Database=" + file});

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace ocl_test {
@@ -18,6 +20,29 @@ class OdbcTest : public ::testing::Test {
   void SetUp() override { ocl::OCL_Startup(); }
   void TearDown() override { ocl::OCL_Shutdown(); }
 };
+
+// A connection without an owner, pointed at nothing yet.
+std::unique_ptr<ocl::THdbc> NewConnection();
+
+// Runs the call, which must raise E; the exception, for further checks. A call that raises
+// nothing, or something else, fails the test.
+template <class E, class Call>
+E Raised(Call&& call) {
+  try {
+    call();
+  } catch (const E& e) {
+    return e;
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "raised another exception: " << e.what();
+    throw;
+  }
+  ADD_FAILURE() << "raised nothing";
+  throw std::logic_error("no exception");
+}
+
+// Connects to a new SQLite database file with a write pending in an open transaction, which
+// SQLite will not close.
+void OpenTransaction(ocl::THdbc& db, const std::string& file);
 
 // Points a connection at a SQLite database file through the "SQLite3" driver.
 void UseSqlite(ocl::THdbc& db, const std::string& file);
