@@ -6,4 +6,7 @@
 #include "odbc/OCLConnection.h"
 #include "odbc/OCLEnvironment.h"
 #include "odbc/OCLErrors.h"
+#include "odbc/OCLStatement.h"
+#include "odbc/OCLTranslate.h"
+#include "odbc/OCLTypes.h"
 #include "odbc/OCLUserInterface.h"

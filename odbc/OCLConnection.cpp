@@ -92,7 +92,8 @@ const rtl::TPropertyList& THdbc::Published() const {
           .Integer("IsolationLevel", &THdbc::IsolationLevel, &THdbc::SetIsolationLevel)
           .Integer("InfoPrompt", &THdbc::InfoPrompt, &THdbc::SetInfoPrompt)
           .Integer("CursorLib", &THdbc::CursorLib, &THdbc::SetCursorLib)
-          .Boolean("ConnectionPooling", &THdbc::ConnectionPooling, &THdbc::SetConnectionPooling);
+          .Boolean("ConnectionPooling", &THdbc::ConnectionPooling, &THdbc::SetConnectionPooling)
+          .Boolean("AutoCommit", &THdbc::AutoCommit, &THdbc::SetAutoCommit);
   return list;
 }
 
@@ -138,6 +139,7 @@ void THdbc::Connect() {
   }
   connected_ = true;
   ApplyIsolationLevel();
+  ApplyAutoCommit();
   noDescribeParam_ = !FunctionSupported(SQL_API_SQLDESCRIBEPARAM);
   DoConnect();
 }
@@ -267,6 +269,26 @@ void THdbc::ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER Value) {
   if (!Test(SQLGetConnectAttr(Handle(), Attribute, &current, 0, nullptr))) return;
   if (static_cast<SQLUINTEGER>(current) != Value)
     Check(SQLSetConnectAttr(Handle(), Attribute, IntegerAttribute(Value), 0));
+}
+
+void THdbc::SetAutoCommit(bool Value) {
+  autoCommit_ = Value;
+  if (connected_)
+    ApplyAttribute(SQL_ATTR_AUTOCOMMIT, Value ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
+}
+
+// Only a connection that leaves autocommit asks the driver anything at connect.
+void THdbc::ApplyAutoCommit() {
+  if (!autoCommit_) ApplyAttribute(SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF);
+}
+
+void THdbc::Commit() { EndTransaction(SQL_COMMIT); }
+
+void THdbc::Rollback() { EndTransaction(SQL_ROLLBACK); }
+
+void THdbc::EndTransaction(SQLSMALLINT Completion) {
+  if (!connected_) throw rtl::Exception("Connection " + Name() + " is not open.");
+  Check(SQLEndTran(SQL_HANDLE_DBC, CurrentHandle(), Completion));
 }
 
 void THdbc::SetCursorLib(SQLUINTEGER Value) {

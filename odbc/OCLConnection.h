@@ -62,6 +62,13 @@ class THdbc : public THbase {
   bool ConnectionPooling() const;
   void SetConnectionPooling(bool Value);
 
+  // Transactions. With AutoCommit off, changes wait for Commit or Rollback; a value set before
+  // the connect is applied when it opens. Nothing else in the library ends a transaction.
+  bool AutoCommit() const { return autoCommit_; }
+  void SetAutoCommit(bool Value);
+  void Commit();
+  void Rollback();
+
   rtl::TNotifyEvent OnConnect;
   rtl::TNotifyEvent OnDisconnect;
 
@@ -76,6 +83,8 @@ class THdbc : public THbase {
   void DisconnectForDesign();
   void ApplyCursorLib();
   void ApplyIsolationLevel();
+  void ApplyAutoCommit();
+  void EndTransaction(SQLSMALLINT Completion);
   void ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER Value);
 
   TChildren children_;
@@ -87,6 +96,7 @@ class THdbc : public THbase {
   SQLUSMALLINT infoPrompt_ = SQL_DRIVER_NOPROMPT;
   SQLUINTEGER cursorLib_ = SQL_CUR_USE_DRIVER;
   bool noDescribeParam_ = false;
+  bool autoCommit_ = true;
 };
 
 }  // namespace ocl

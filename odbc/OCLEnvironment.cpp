@@ -1,6 +1,7 @@
 #include "odbc/OCLEnvironment.h"
 
 #include "odbc/OCLConnection.h"
+#include "odbc/OCLStatement.h"
 #include "odbc/OCLUserInterface.h"
 #include "rtl/ComponentReader.h"
 
@@ -105,9 +106,11 @@ void OCL_Startup() {
   if (theEnvironment) return;
   theEnvironment = rtl::TComponent::Create<THenv>(nullptr);
   rtl::RegisterComponentClass<THdbc>("THdbc");
+  rtl::RegisterComponentClass<THstmt>("THstmt");
 }
 
 void OCL_Shutdown() {
+  rtl::UnregisterComponentClass("THstmt");
   rtl::UnregisterComponentClass("THdbc");
   // The environment stays reachable while its connections release their handles.
   delete theEnvironment;

@@ -117,6 +117,9 @@ void OCLError_Startup() {
     // toolkit window: none is given there.
     return nullptr;
   };
+  hooks.ProcessMessages = [] {
+    if (rtl::Application* app = rtl::Application::Instance()) app->ProcessMessages();
+  };
   SetUserInterface(std::move(hooks));
 }
 

@@ -21,6 +21,9 @@ struct TOCLUserInterface {
   // The window the driver manager may use as parent of its dialogs when the environment has
   // no PromptWindow: the application's main form, or null.
   std::function<SQLHWND()> MainWindow;
+  // Lets the application handle its pending events between two polls of an asynchronous
+  // execution. Without it, the library rests a moment between polls instead.
+  std::function<void()> ProcessMessages;
 };
 
 void SetUserInterface(TOCLUserInterface Hooks);

@@ -120,9 +120,9 @@ class TPublished {
  private:
   template <class Getter, class Setter>
   TPublished& Add(std::string Name, Getter get, Setter set) {
-    list_.push_back({std::move(Name),
-                     [get](const TComponent& c) { return get(static_cast<const C&>(c)); },
-                     [set](TComponent& c, const TPropertyValue& v) { set(static_cast<C&>(c), v); }});
+    list_.push_back(
+        {std::move(Name), [get](const TComponent& c) { return get(static_cast<const C&>(c)); },
+         [set](TComponent& c, const TPropertyValue& v) { set(static_cast<C&>(c), v); }});
     return *this;
   }
 

@@ -1,0 +1,217 @@
+// Binding statement parameters to the caller's buffers: with described or named types, as
+// arrays, and long data from memory streams.
+
+#include "odbc/OCLStatement.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace ocl {
+
+namespace {
+
+struct TBufferRule {
+  SQLLEN BufferLength;
+  SQLLEN FirstIndicator;
+};
+
+// Buffer length and first indicator entry by the parameter's SQL type. Only values bound from
+// a memory stream are long data: any other value goes by its C type, whatever type the driver
+// describes (a text bound to a described long type would be sent as an empty piece).
+TBufferRule BufferRule(SQLSMALLINT CType, SQLSMALLINT SqlType, bool FromStream, bool ByParts) {
+  if (IsLongType(SqlType) && !FromStream) {
+    if (CType == SQL_C_CHAR) return {256, SQL_NTS};
+    if (CType == SQL_C_BINARY) return {256, 0};
+    return {0, CTypeSize(CType)};
+  }
+  switch (SqlType) {
+    case SQL_CHAR:
+    case SQL_VARCHAR: return {256, SQL_NTS};
+    case SQL_BINARY:
+    case SQL_VARBINARY: return {256, 0};
+    case SQL_LONGVARCHAR:
+    case SQL_LONGVARBINARY:
+      return {std::numeric_limits<std::int32_t>::max(), ByParts ? SQL_LEN_DATA_AT_EXEC(0) : 0};
+    default: return {0, 0};
+  }
+}
+
+}  // namespace
+
+TParamRec* THstmt::FindParam(SQLUSMALLINT ParamNo) {
+  for (TParamRec& rec : params_)
+    if (rec.ParamNo == ParamNo) return &rec;
+  return nullptr;
+}
+
+const TParamRec* THstmt::FindParamByValue(SQLPOINTER Value) const {
+  for (const TParamRec& rec : params_)
+    if (rec.Value == Value) return &rec;
+  return nullptr;
+}
+
+// The record of a parameter number; a new one gets ArraySize indicator entries (1 for a
+// single value). A rebind keeps the entries it has.
+TParamRec& THstmt::ParamRecord(SQLUSMALLINT ParamNo, SQLLEN ArraySize) {
+  TParamRec* rec = FindParam(ParamNo);
+  if (!rec) {
+    TParamRec fresh;
+    fresh.ParamNo = ParamNo;
+    fresh.Count = ArraySize > 0 ? ArraySize : 1;
+    fresh.Ind = std::make_unique<SQLLEN[]>(static_cast<std::size_t>(fresh.Count));
+    params_.push_back(std::move(fresh));
+    rec = &params_.back();
+  }
+  paramSetSize_ = std::max(paramSetSize_, static_cast<SQLULEN>(rec->Count));
+  return *rec;
+}
+
+void THstmt::BindParameter(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value,
+                           SQLSMALLINT SqlType, SQLULEN ColumnSize, SQLSMALLINT Digits,
+                           SQLLEN ArraySize) {
+  Bind(ParamNo, CType, Value, SqlType, ColumnSize, Digits, ArraySize, TSource::Value);
+}
+
+void THstmt::Bind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLSMALLINT SqlType,
+                  SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize, TSource Source) {
+  RequireIdle();
+  TParamRec& rec = ParamRecord(ParamNo, ArraySize);
+  rec.CType = CType;
+  rec.SqlType = SqlType;
+  rec.Value = Value;
+  bool fromStream = Source == TSource::Stream;
+  bool byParts = fromStream && IsLongType(SqlType) && BlobsByParts();
+  TBufferRule rule = BufferRule(CType, SqlType, fromStream, byParts);
+  SQLSMALLINT direction = paramDirection_;
+  paramDirection_ = SQL_PARAM_INPUT;
+  if (IsLongType(SqlType) && ArraySize != 0) throw rtl::Exception("Cannot insert bulk blobs.");
+  rec.Ind[0] = Value ? rule.FirstIndicator : SQL_NULL_DATA;
+  if (ArraySize != 0) std::fill(rec.Ind.get() + 1, rec.Ind.get() + rec.Count, rec.Ind[0]);
+  Check(SQLBindParameter(CurrentHandle(), ParamNo, direction, CType, SqlType, ColumnSize, Digits,
+                         Value, rule.BufferLength, rec.Ind.get()));
+}
+
+void THstmt::BindParam(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value) {
+  DescribedBind(ParamNo, CType, Value, TSource::Value);
+}
+
+void THstmt::DescribedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value,
+                           TSource Source) {
+  if (!Allocated()) AllocHandle();
+  SQLSMALLINT type = 0, digits = 0, nullable = 0;
+  SQLULEN size = 0;
+  Check(SQLDescribeParam(CurrentHandle(), ParamNo, &type, &size, &digits, &nullable));
+  Bind(ParamNo, CType, Value, type, size, digits, 0, Source);
+}
+
+void THstmt::BindParamTyped(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value,
+                            SQLSMALLINT SqlType) {
+  TypedBind(ParamNo, CType, Value, ParamColumnSize(SqlType), SqlType, TSource::Value);
+}
+
+void THstmt::BindParamTyped(SQLUSMALLINT ParamNo, SQLSMALLINT CType, rtl::TMemoryStream* Stream,
+                            SQLSMALLINT SqlType) {
+  if (!IsLongType(SqlType)) {
+    TypedBind(ParamNo, CType, Stream ? Stream->Memory() : nullptr, ParamColumnSize(SqlType),
+              SqlType, TSource::Value);
+    return;
+  }
+  TypedBind(ParamNo, CType, Stream ? Stream->Memory() : nullptr, Stream ? Stream->Size() : 0,
+            SqlType, TSource::Stream);
+}
+
+void THstmt::TypedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLULEN Size,
+                       SQLSMALLINT SqlType, TSource Source) {
+  if (!Allocated()) AllocHandle();
+  Bind(ParamNo, CType, Value, SqlType, Size, ParamDigits(SqlType), 0, Source);
+}
+
+void THstmt::BindBlobParam(SQLUSMALLINT ParamNo, rtl::TMemoryStream* Stream, bool Binary) {
+  if (!Allocated()) AllocHandle();
+  rtl::TMemoryStream none;
+  if (!Stream) Stream = &none;
+  if (UseExplicitTypes())
+    BindParamTyped(ParamNo, Binary ? SQL_C_BINARY : SQL_C_CHAR, Stream,
+                   Binary ? SQL_LONGVARBINARY : SQL_LONGVARCHAR);
+  else
+    DescribedBind(ParamNo, Binary ? SQL_C_BINARY : SQL_C_CHAR, Stream->Memory(), TSource::Stream);
+  if (Stream->Size() == 0) {
+    if (TParamRec* rec = FindParam(ParamNo)) rec->Ind[0] = SQL_NULL_DATA;
+    return;
+  }
+  SetParamLength(ParamNo, static_cast<SQLLEN>(Stream->Size()));
+}
+
+void THstmt::SetParamLength(SQLUSMALLINT ParamNo, SQLLEN Size) {
+  TParamRec* rec = FindParam(ParamNo);
+  if (!rec) return;
+  rec->Ind[0] = rec->Ind[0] <= SQL_LEN_DATA_AT_EXEC_OFFSET ? SQL_LEN_DATA_AT_EXEC(Size) : Size;
+}
+
+SQLLEN* THstmt::ParamIndicators(SQLUSMALLINT ParamNo) {
+  TParamRec* rec = FindParam(ParamNo);
+  return rec ? rec->Ind.get() : nullptr;
+}
+
+bool THstmt::UseExplicitTypes() { return !prepared_ || (hDbc() && hDbc()->NoDescribeParam()); }
+
+bool THstmt::BlobsByParts() {
+  if (blobPlacement_ != bpDetect) return blobPlacement_ == bpByParts;
+  THdbc* db = hDbc();
+  if (!db) return false;
+  std::string answer = db->GetInfoString(SQL_NEED_LONG_DATA_LEN);
+  return !answer.empty() && answer[0] == 'Y';
+}
+
+// Parameters by marker name.
+
+std::vector<SQLUSMALLINT> THstmt::ParamNumbers(std::string_view ParamName) {
+  // A statement executed directly has its markers read only at execution.
+  if (paramNames_.empty() && !sql_.empty()) TranslateSQL();
+  std::vector<SQLUSMALLINT> numbers;
+  for (std::size_t i = 0; i < paramNames_.size(); ++i)
+    if (rtl::SameText(paramNames_[i], ParamName))
+      numbers.push_back(static_cast<SQLUSMALLINT>(i + 1));
+  if (numbers.empty())
+    throw rtl::Exception("Parameter :" + std::string(ParamName) + " not found in the SQL of " +
+                         Name() + ".");
+  return numbers;
+}
+
+template <class Bind1>
+void THstmt::ForEachNumber(std::string_view ParamName, Bind1 bind) {
+  for (SQLUSMALLINT number : ParamNumbers(ParamName)) bind(number);
+}
+
+void THstmt::BindParameter(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value,
+                           SQLSMALLINT SqlType, SQLULEN ColumnSize, SQLSMALLINT Digits,
+                           SQLLEN ArraySize) {
+  SQLSMALLINT direction = paramDirection_;
+  ForEachNumber(ParamName, [&](SQLUSMALLINT n) {
+    paramDirection_ = direction;
+    BindParameter(n, CType, Value, SqlType, ColumnSize, Digits, ArraySize);
+  });
+}
+
+void THstmt::BindParam(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value) {
+  SQLSMALLINT direction = paramDirection_;
+  ForEachNumber(ParamName, [&](SQLUSMALLINT n) {
+    paramDirection_ = direction;
+    BindParam(n, CType, Value);
+  });
+}
+
+void THstmt::BindParamTyped(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value,
+                            SQLSMALLINT SqlType) {
+  SQLSMALLINT direction = paramDirection_;
+  ForEachNumber(ParamName, [&](SQLUSMALLINT n) {
+    paramDirection_ = direction;
+    BindParamTyped(n, CType, Value, SqlType);
+  });
+}
+
+void THstmt::BindBlobParam(std::string_view ParamName, rtl::TMemoryStream* Stream, bool Binary) {
+  ForEachNumber(ParamName, [&](SQLUSMALLINT n) { BindBlobParam(n, Stream, Binary); });
+}
+
+}  // namespace ocl

@@ -1,0 +1,245 @@
+#pragma once
+// The statement component: SQL text with ":name" parameter markers, prepared and executed
+// under a connection, synchronously or in the driver's asynchronous mode, with parameters
+// bound to the caller's buffers and long data sent in pieces.
+
+#include "odbc/OCLBase.h"
+#include "odbc/OCLConnection.h"
+#include "odbc/OCLTypes.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ocl {
+
+// How long data reaches the driver: as the driver asks (bpDetect), in BlobSize pieces at
+// execution (bpByParts), or in one piece from the bound block (bpByExec).
+enum TBlobPlacement : std::uint8_t { bpDetect = 0, bpByParts = 1, bpByExec = 2 };
+
+// Asks the application whether to go on; DefaultMsg is the question.
+using TConfirmEvent = std::function<bool(rtl::TComponent* Sender, const std::string& DefaultMsg)>;
+// Shows a generated statement to the application, which may change its text.
+using TStatementEvent =
+    std::function<void(rtl::TComponent* Sender, SQLUSMALLINT Operation, std::string& SQL)>;
+// A confirmation hook of a linked component.
+using TLinkEvent = std::function<bool(rtl::TComponent* Sender)>;
+
+class THstmt : public THbase {
+ public:
+  // Links to the first connection among the owner's components.
+  explicit THstmt(rtl::TComponent* AOwner);
+  ~THstmt() override;
+
+  const rtl::TPropertyList& Published() const override;
+  void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+  SQLSMALLINT HandleType() const override { return SQL_HANDLE_STMT; }
+
+  // The statement handle, allocated on first need (connecting hDbc if it is not).
+  SQLHSTMT Handle();
+  bool AllocHandle();
+  bool FreeHandle() override;
+  void ForceRelease() noexcept override;
+
+  // Closes the cursor and drops every parameter and column binding.
+  void Close();
+  void Prepare();
+  // Runs the statement; a searched change that matched nothing ends quietly (no OnExecute).
+  // Raises rtl::EAbort when Cancel was asked meanwhile.
+  void Execute();
+  // Asks the driver to stop the running execution, which then ends in rtl::EAbort. Allowed from
+  // a handler during an asynchronous Execute and from another thread during any Execute; does
+  // nothing while nothing runs.
+  void Cancel();
+  // SQL with its ":name" markers turned into "?"; fills ParamNames.
+  std::string TranslateSQL();
+
+  // Parameter binding. Values are not copied: the buffers must stay valid until Execute.
+  // Character values end in a NUL (or carry their length through SetParamLength); a binary
+  // value's length must be given with SetParamLength, or the driver reads no bytes. Array
+  // binds (ArraySize > 0) give every parameter of one execution the same number of elements,
+  // character and binary elements 256 bytes apart.
+  void BindParameter(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLSMALLINT SqlType,
+                     SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize);
+  // With the type the driver describes.
+  void BindParam(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value);
+  // With a named SQL type; the two long types take their value from a memory stream.
+  void BindParamTyped(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value,
+                      SQLSMALLINT SqlType);
+  void BindParamTyped(SQLUSMALLINT ParamNo, SQLSMALLINT CType, rtl::TMemoryStream* Stream,
+                      SQLSMALLINT SqlType);
+  // Long data from a stream; an empty stream is NULL.
+  void BindBlobParam(SQLUSMALLINT ParamNo, rtl::TMemoryStream* Stream, bool Binary);
+  // Sets the length of a bound value (the first element of an array).
+  void SetParamLength(SQLUSMALLINT ParamNo, SQLLEN Size);
+  // The length/indicator entries of a bound parameter (one per array element), for NULLs and
+  // lengths inside an array; null when the parameter is not bound.
+  SQLLEN* ParamIndicators(SQLUSMALLINT ParamNo);
+  bool UseExplicitTypes();
+  bool BlobsByParts();
+
+  // The same by marker name, matched without regard to case: every marker of that name is
+  // bound. An unknown name raises rtl::Exception.
+  std::vector<SQLUSMALLINT> ParamNumbers(std::string_view ParamName);
+  void BindParameter(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value,
+                     SQLSMALLINT SqlType, SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize);
+  void BindParam(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value);
+  void BindParamTyped(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value,
+                      SQLSMALLINT SqlType);
+  void BindBlobParam(std::string_view ParamName, rtl::TMemoryStream* Stream, bool Binary);
+
+  // The input/output type of the next parameter bind; it returns to SQL_PARAM_INPUT after it.
+  SQLSMALLINT ParamDirection() const { return paramDirection_; }
+  void SetParamDirection(SQLSMALLINT Value) { paramDirection_ = Value; }
+  // The table named in generated statements.
+  const std::string& TargetTable() const { return targetTable_; }
+  bool HasTargetTable() const { return hasTargetTable_; }
+  void SetTargetTable(const std::string& Value);
+  // Names the SQL type of a result column instead of the driver; has effect at the next
+  // column binding.
+  void AddColType(SQLUSMALLINT Column, SQLSMALLINT SqlType);
+
+  // State.
+  bool Prepared() const { return prepared_; }
+  bool Executed() const { return executed_; }
+  bool CancelRequested() const { return cancelRequested_; }
+  SQLULEN ParamSetSize() const { return paramSetSize_; }
+  const std::vector<std::string>& ParamNames() const { return paramNames_; }
+  SQLUINTEGER CursorAttributes() const { return cursorAttributes_; }
+  const std::vector<TParamRec>& Params() const { return params_; }
+
+  // Published properties.
+  THdbc* hDbc() const { return hDbc_.Get(); }
+  void SethDbc(THdbc* Value);
+  const std::string& SQL() const { return sql_; }
+  void SetSQL(const std::string& Value);
+  SQLUINTEGER ConcurrencyType() const { return concurrencyType_; }
+  void SetConcurrencyType(SQLUINTEGER Value);
+  SQLUINTEGER CursorType() const { return cursorType_; }
+  void SetCursorType(SQLUINTEGER Value);
+  SQLUINTEGER RowSetSize() const { return rowSetSize_; }
+  void SetRowSetSize(SQLUINTEGER Value);
+  bool SkipByPosition() const { return skipByPosition_; }
+  void SetSkipByPosition(bool Value) { skipByPosition_ = Value; }
+  bool SkipByCursor() const { return skipByCursor_; }
+  void SetSkipByCursor(bool Value) { skipByCursor_ = Value; }
+  bool BindBookmarks() const { return bindBookmarks_; }
+  void SetBindBookmarks(bool Value) { bindBookmarks_ = Value; }
+  SQLINTEGER BlobSize() const { return blobSize_; }
+  void SetBlobSize(SQLINTEGER Value);
+  bool BlobDeferral() const { return blobDeferral_; }
+  void SetBlobDeferral(bool Value) { blobDeferral_ = Value; }
+  TBlobPlacement BlobPlacement() const { return blobPlacement_; }
+  void SetBlobPlacement(TBlobPlacement Value) { blobPlacement_ = Value; }
+  bool ExecAsync() const { return execAsync_; }
+  void SetExecAsync(bool Value) { execAsync_ = Value; }
+
+  rtl::TNotifyEvent OnExecute;
+  rtl::TNotifyEvent OnFetch;
+  TConfirmEvent OnInsert, OnUpdate, OnDelete, OnRefresh;
+  TStatementEvent OnStatement;
+  // Hooks of a linked component; the library never assigns them.
+  rtl::TNotifyEvent OnLinkExecute;
+  TLinkEvent OnLinkInsert, OnLinkUpdate, OnLinkDelete, OnLinkRefresh;
+
+ protected:
+  virtual void DoExecute();
+  virtual void DoFetch();
+
+ private:
+  // Raises while an asynchronous Execute polls: a handler must not start another operation
+  // on the statement then.
+  void RequireIdle() const;
+  void ApplyAttribute(SQLINTEGER Attribute, SQLULEN Value);
+  void RefreshCursorAttributes();
+  void EnableBookmarks();
+  void DropParams();
+  void DropColumns();
+
+  // Execute's steps.
+  void CheckParamArrays() const;
+  void SetParamSetSize();
+  SQLRETURN RunExecution();
+  SQLRETURN ExecuteOnce(const std::string& Text);
+  SQLRETURN Poll(const std::function<SQLRETURN()>& Call, bool& Destroyed);
+  SQLRETURN SendLongData();
+  void SendPieces(const TParamRec& Rec);
+  // Cancels an execution still polling and waits for the driver to give it up.
+  void FinishPolling() noexcept;
+  void SetRunning(bool Value);
+  // Marks an execution as running for Cancel while it lasts, as long as the statement lives.
+  class TRunningGuard {
+   public:
+    explicit TRunningGuard(THstmt* Statement);
+    ~TRunningGuard();
+    TRunningGuard(const TRunningGuard&) = delete;
+    TRunningGuard& operator=(const TRunningGuard&) = delete;
+
+   private:
+    rtl::TComponentRef<THstmt> self_;
+  };
+
+  // Binding's steps.
+  enum class TSource { Value, Stream };
+  void Bind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLSMALLINT SqlType,
+            SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize, TSource Source);
+  void DescribedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, TSource Source);
+  void TypedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLULEN Size,
+                 SQLSMALLINT SqlType, TSource Source);
+  TParamRec& ParamRecord(SQLUSMALLINT ParamNo, SQLLEN ArraySize);
+  TParamRec* FindParam(SQLUSMALLINT ParamNo);
+  const TParamRec* FindParamByValue(SQLPOINTER Value) const;
+  template <class Bind1>
+  void ForEachNumber(std::string_view ParamName, Bind1 bind);
+
+  // hDbc reads as none once the connection is destroyed; the plain pointer only tells which
+  // connection a notification is about.
+  rtl::TComponentRef<THdbc> hDbc_;
+  THdbc* hDbcIdentity_ = nullptr;
+
+  std::vector<TColTypeRec> colTypes_;
+  std::vector<std::unique_ptr<TColRec>> columns_;
+  std::vector<TParamRec> params_;
+  TColRec* rowStatus_ = nullptr;
+  TColRec* rowMarks_ = nullptr;
+  TColRec* bookmarks_ = nullptr;
+  SQLUSMALLINT colCount_ = 0;
+  SQLULEN rowsFetched_ = 0;
+  SQLULEN paramSetSize_ = 0;
+  bool hasUnboundCols_ = false;
+  bool colsBound_ = false;
+  SQLLEN bookmarkLength_ = 4;
+  bool prepared_ = false;
+  bool executed_ = false;
+  SQLSMALLINT paramDirection_ = SQL_PARAM_INPUT;
+  bool hasTargetTable_ = false;
+  std::string targetTable_;
+  std::vector<std::string> paramNames_;
+  std::vector<std::string> colNames_;
+  std::string sql_;
+  SQLUINTEGER cursorAttributes_ = 0;
+
+  SQLUINTEGER concurrencyType_ = SQL_CONCUR_READ_ONLY;
+  SQLUINTEGER cursorType_ = SQL_CURSOR_FORWARD_ONLY;
+  SQLUINTEGER rowSetSize_ = 1;
+  bool skipByPosition_ = false;
+  bool skipByCursor_ = false;
+  bool bindBookmarks_ = false;
+  SQLINTEGER blobSize_ = 32768;
+  bool blobDeferral_ = false;
+  TBlobPlacement blobPlacement_ = bpDetect;
+  bool execAsync_ = false;
+
+  // Cancel may come from another thread: these tell it whether an execution runs.
+  std::atomic<bool> cancelRequested_ = false;
+  std::mutex runningLock_;
+  bool running_ = false;
+  // While an asynchronous execution polls: the call that polls it.
+  std::function<SQLRETURN()> polling_;
+};
+
+}  // namespace ocl

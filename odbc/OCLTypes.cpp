@@ -1,0 +1,75 @@
+#include "odbc/OCLTypes.h"
+
+namespace ocl {
+
+SQLLEN CTypeSize(SQLSMALLINT CType) {
+  switch (CType) {
+    case SQL_C_CHAR:
+    case SQL_C_BINARY: return 256;
+    case SQL_C_FLOAT:
+    case SQL_C_SLONG:
+    case SQL_C_ULONG: return 4;
+    case SQL_C_DOUBLE:
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT: return 8;
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TYPE_TIME: return 6;
+    case SQL_C_TYPE_TIMESTAMP: return 16;
+    case SQL_C_STINYINT:
+    case SQL_C_UTINYINT:
+    case SQL_C_BIT: return 1;
+    case SQL_C_SSHORT:
+    case SQL_C_USHORT: return 2;
+    default: return 0;
+  }
+}
+
+SQLSMALLINT CTypeSqlType(SQLSMALLINT CType) {
+  switch (CType) {
+    case SQL_C_CHAR:
+    case SQL_C_BINARY:
+    case SQL_C_FLOAT:
+    case SQL_C_DOUBLE:
+    case SQL_C_BIT:
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TYPE_TIME:
+    case SQL_C_TYPE_TIMESTAMP: return CType;
+    case SQL_C_STINYINT:
+    case SQL_C_UTINYINT: return SQL_TINYINT;
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT: return SQL_BIGINT;
+    case SQL_C_SLONG:
+    case SQL_C_ULONG: return SQL_INTEGER;
+    case SQL_C_SSHORT:
+    case SQL_C_USHORT: return SQL_SMALLINT;
+    default: return 99;
+  }
+}
+
+bool IsLongType(SQLSMALLINT SqlType) {
+  return SqlType == SQL_LONGVARCHAR || SqlType == SQL_LONGVARBINARY;
+}
+
+SQLULEN ParamColumnSize(SQLSMALLINT SqlType) {
+  switch (SqlType) {
+    case SQL_CHAR:
+    case SQL_VARCHAR: return 255;
+    case SQL_NUMERIC:
+    case SQL_DECIMAL: return 15;
+    case SQL_TYPE_TIMESTAMP: return 29;
+    case SQL_BINARY:
+    case SQL_VARBINARY: return 256;
+    default: return 0;
+  }
+}
+
+SQLSMALLINT ParamDigits(SQLSMALLINT SqlType) {
+  switch (SqlType) {
+    case SQL_NUMERIC:
+    case SQL_DECIMAL: return 15;
+    case SQL_TYPE_TIMESTAMP: return 9;
+    default: return 0;
+  }
+}
+
+}  // namespace ocl
