@@ -1,12 +1,17 @@
 // What unixODBC does not do on demand, through link-time wrappers (-Wl,--wrap) of its
 // SQLAllocHandle, SQLFreeHandle and SQLSetEnvAttr: handles allocated or freed with a warning,
-// an environment whose version cannot be set. Each wrapper calls the driver manager and
-// answers as it did unless a test asked for something else. unixODBC allocates and frees
-// environment and connection handles itself and never warns there.
+// a refused pooling choice, an environment whose version cannot be set. Each wrapper calls the
+// driver manager and answers as it did unless a test asked for something else.
+//
+// unixODBC allocates and frees environment and connection handles itself and never warns
+// there. It answers a read of the pooling attribute on a null environment with
+// SQL_INVALID_HANDLE, and accepts the write but ignores it (its pooling follows the Pooling
+// key of odbcinst.ini): what the library asks for is seen only here.
 
 #include "tests/odbc/OdbcTestSupport.h"
 
 #include <utility>
+#include <vector>
 
 using namespace ocl;
 using ocl_test::Raised;
@@ -14,10 +19,11 @@ using ocl_test::Raised;
 namespace {
 // The kind of handle whose next allocation, or next free, answers with a warning.
 SQLSMALLINT warnAllocation = 0, warnFree = 0;
-// The next version setting fails.
-bool failVersion = false;
+// The next pooling choice is refused; the next version setting fails.
+bool refusePooling = false, failVersion = false;
 SQLHANDLE lastAllocated[SQL_HANDLE_STMT + 1] = {}, lastFreed[SQL_HANDLE_STMT + 1] = {};
 int frees = 0;
+std::vector<SQLULEN> poolingChoices;
 
 SQLRETURN Warned(SQLSMALLINT& kind, SQLSMALLINT type, SQLRETURN ret) {
   if (type != kind || ret != SQL_SUCCESS) return ret;
@@ -46,6 +52,10 @@ SQLRETURN __wrap_SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
 
 SQLRETURN __wrap_SQLSetEnvAttr(SQLHENV env, SQLINTEGER attribute, SQLPOINTER value,
                                SQLINTEGER length) {
+  if (!env && attribute == SQL_ATTR_CONNECTION_POOLING) {
+    poolingChoices.push_back(reinterpret_cast<SQLULEN>(value));
+    if (std::exchange(refusePooling, false)) return SQL_ERROR;
+  }
   if (attribute == SQL_ATTR_ODBC_VERSION && std::exchange(failVersion, false)) return SQL_ERROR;
   return __real_SQLSetEnvAttr(env, attribute, value, length);
 }
@@ -53,7 +63,26 @@ SQLRETURN __wrap_SQLSetEnvAttr(SQLHENV env, SQLINTEGER attribute, SQLPOINTER val
 
 namespace {
 
-using DriverManagerTest = ocl_test::OdbcTest;
+class DriverManagerTest : public ocl_test::OdbcTest {
+ protected:
+  void SetUp() override {
+    poolingChoices.clear();
+    OdbcTest::SetUp();
+  }
+};
+
+TEST_F(DriverManagerTest, ThePoolingChoiceIsSetEvenWhereItCannotBeRead) {
+  // Start-up makes sure pooling is off.
+  EXPECT_EQ(poolingChoices, std::vector<SQLULEN>{SQL_CP_OFF});
+  Environment()->SetConnectionPooling(true);
+  Environment()->SetConnectionPooling(false);
+  EXPECT_EQ(poolingChoices, (std::vector<SQLULEN>{SQL_CP_OFF, SQL_CP_ONE_PER_DRIVER, SQL_CP_OFF}));
+
+  refusePooling = true;
+  auto e = Raised<rtl::Exception>([] { Environment()->SetConnectionPooling(true); });
+  EXPECT_EQ(e.Message(), "Cannot Set Connection Pooling");
+  EXPECT_FALSE(Environment()->Allocated());
+}
 
 TEST_F(DriverManagerTest, AConnectionHandleRefusedForItsWarningIsFreed) {
   auto db = ocl_test::NewConnection();
