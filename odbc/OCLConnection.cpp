@@ -145,9 +145,14 @@ void THdbc::Connect() {
 void THdbc::Disconnect() {
   if (!connected_) return;
   children_.FreeAll();
-  Check(SQLDisconnect(CurrentHandle()));
-  connected_ = false;
-  DoDisconnect();
+  SQLRETURN ret = SQLDisconnect(CurrentHandle());
+  if (SQL_SUCCEEDED(ret)) {
+    // Closed, also when the answer is a warning that counts as failure: the flag and the
+    // event follow the connection before the warning is raised.
+    connected_ = false;
+    DoDisconnect();
+  }
+  Check(ret);
 }
 
 bool THdbc::FreeHandle() {

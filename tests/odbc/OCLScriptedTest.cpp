@@ -77,6 +77,22 @@ TEST_F(ScriptedTest, ADriverWithoutDescribeParamIsNoted) {
   EXPECT_EQ(db->GetInfoString(SQL_DBMS_NAME), "Scripted");
 }
 
+TEST_F(ScriptedTest, ADisconnectWarningCountedAsFailureStillClosesTheConnection) {
+  auto db = Scripted({"Disconnect=warning"});
+  int disconnects = 0;
+  db->OnDisconnect = [&](rtl::TComponent*) { ++disconnects; };
+  db->Connect();
+  Environment()->Error().InfoIsError = true;
+  EODBC e = ocl_test::Raised<EODBC>([&] { db->Disconnect(); });
+  EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(e.SqlState, "01002");
+  EXPECT_FALSE(db->Connected());
+  EXPECT_EQ(disconnects, 1);
+  // Nothing is left that the driver manager would refuse (08003).
+  EXPECT_TRUE(db->FreeHandle());
+  EXPECT_EQ(disconnects, 1);
+}
+
 TEST_F(ScriptedTest, AnUnreadableDiagnosticStillRaisesWithTheReturnCode) {
   auto db = Scripted({"Connect=fail", "Diag=unreadable"});
   try {

@@ -6,6 +6,7 @@
 //   Diag=unreadable           its diagnostic records cannot be read
 //   Isolation=refuse          setting the transaction isolation fails (HYC00)
 //   IsolationRead=fail        reading the transaction isolation fails (HY000)
+//   Disconnect=warning        closes with a warning (01002)
 //
 // It has no SQLDescribeParam and no statements. ScriptedDriver_IsolationSets counts the
 // isolation levels it was asked to set, for tests that load the same library.
@@ -163,6 +164,8 @@ EXPORT SQLRETURN SQL_API SQLDisconnect(SQLHDBC handle) {
   auto* dbc = static_cast<Dbc*>(handle);
   Clear(dbc);
   dbc->connected = false;
+  if (dbc->Is("Disconnect", "warning"))
+    return Fail(dbc, "01002", "closed with a warning", SQL_SUCCESS_WITH_INFO);
   return SQL_SUCCESS;
 }
 
