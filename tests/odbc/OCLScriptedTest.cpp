@@ -37,11 +37,13 @@ class ScriptedTest : public ocl_test::OdbcTest {
     if (driver_) dlclose(driver_);
     OdbcTest::TearDown();
   }
-  // How many isolation levels the driver was asked to set.
-  int IsolationSets() {
-    if (!driver_) return -1;
-    return *static_cast<int*>(dlsym(driver_, "ScriptedDriver_IsolationSets"));
+  // What the driver exports for tests (see ScriptedDriver.cpp).
+  template <class T>
+  T& Exported(const char* name) {
+    return *static_cast<T*>(dlsym(driver_, name));
   }
+  int IsolationSets() { return Exported<int>("ScriptedDriver_IsolationSets"); }
+  int Rollbacks() { return Exported<int>("ScriptedDriver_Rollbacks"); }
   void* driver_ = nullptr;
   int connects_ = 0;
 };
@@ -91,6 +93,19 @@ TEST_F(ScriptedTest, ADisconnectWarningCountedAsFailureStillClosesTheConnection)
   // Nothing is left that the driver manager would refuse (08003).
   EXPECT_TRUE(db->FreeHandle());
   EXPECT_EQ(disconnects, 1);
+}
+
+TEST_F(ScriptedTest, DestructionRollsBackOnlyWhenADisconnectIsRefusedForATransaction) {
+  // The first disconnect fails for another reason; a plain retry closes the connection.
+  auto db = Scripted({"Disconnect=flaky"});
+  int disconnects = 0;
+  db->OnDisconnect = [&](rtl::TComponent*) { ++disconnects; };
+  db->Connect();
+  int rollbacks = Rollbacks();
+  EXPECT_NO_THROW(db.reset());
+  EXPECT_EQ(disconnects, 1);
+  EXPECT_EQ(Rollbacks(), rollbacks);
+  EXPECT_TRUE(Environment()->Children().Empty());
 }
 
 TEST_F(ScriptedTest, AnUnreadableDiagnosticStillRaisesWithTheReturnCode) {

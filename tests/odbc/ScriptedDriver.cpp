@@ -7,9 +7,11 @@
 //   Isolation=refuse          setting the transaction isolation fails (HYC00)
 //   IsolationRead=fail        reading the transaction isolation fails (HY000)
 //   Disconnect=warning        closes with a warning (01002)
+//   Disconnect=flaky          the first disconnect fails (08S01), later ones close
 //
-// It has no SQLDescribeParam and no statements. ScriptedDriver_IsolationSets counts the
-// isolation levels it was asked to set, for tests that load the same library.
+// It has no SQLDescribeParam and no statements. For tests that load the same library:
+// ScriptedDriver_IsolationSets counts the isolation levels it was asked to set, and
+// ScriptedDriver_Rollbacks the rollbacks.
 
 #include <sql.h>
 #include <sqlext.h>
@@ -20,6 +22,7 @@
 
 extern "C" {
 __attribute__((visibility("default"))) int ScriptedDriver_IsolationSets = 0;
+__attribute__((visibility("default"))) int ScriptedDriver_Rollbacks = 0;
 }
 
 namespace {
@@ -42,6 +45,7 @@ struct Dbc : Handle {
   std::map<std::string, std::string> script;
   bool connected = false;
   SQLULEN isolation = SQL_TXN_READ_COMMITTED;
+  int disconnects = 0;
   bool Is(const char* key, const char* value) const {
     auto it = script.find(key);
     return it != script.end() && it->second == value;
@@ -163,9 +167,17 @@ EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR*, SQLSMALLINT, SQLCH
 EXPORT SQLRETURN SQL_API SQLDisconnect(SQLHDBC handle) {
   auto* dbc = static_cast<Dbc*>(handle);
   Clear(dbc);
+  if (dbc->Is("Disconnect", "flaky") && dbc->disconnects++ == 0)
+    return Fail(dbc, "08S01", "the line dropped");
   dbc->connected = false;
   if (dbc->Is("Disconnect", "warning"))
     return Fail(dbc, "01002", "closed with a warning", SQL_SUCCESS_WITH_INFO);
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLEndTran(SQLSMALLINT, SQLHANDLE handle, SQLSMALLINT completion) {
+  Clear(static_cast<Handle*>(handle));
+  if (completion == SQL_ROLLBACK) ++ScriptedDriver_Rollbacks;
   return SQL_SUCCESS;
 }
 
