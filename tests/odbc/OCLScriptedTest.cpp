@@ -34,6 +34,7 @@ class ScriptedTest : public ocl_test::OdbcTest {
     ASSERT_NE(driver_, nullptr) << dlerror();
   }
   void TearDown() override {
+    SetUserInterface({});
     if (driver_) dlclose(driver_);
     OdbcTest::TearDown();
   }
@@ -44,6 +45,7 @@ class ScriptedTest : public ocl_test::OdbcTest {
   }
   int IsolationSets() { return Exported<int>("ScriptedDriver_IsolationSets"); }
   int Rollbacks() { return Exported<int>("ScriptedDriver_Rollbacks"); }
+  std::string LastConnect() { return &Exported<char>("ScriptedDriver_LastConnect"); }
   void* driver_ = nullptr;
   int connects_ = 0;
 };
@@ -72,11 +74,44 @@ TEST_F(ScriptedTest, AConnectWarningIsAcceptedUnlessInfoIsError) {
   EXPECT_FALSE(db->Allocated());
 }
 
-TEST_F(ScriptedTest, ADriverWithoutDescribeParamIsNoted) {
+TEST_F(ScriptedTest, ADriverWithoutDescribeParamIsNotedAndALongAnswerIsCut) {
   auto db = Scripted({});
   db->Connect();
   EXPECT_TRUE(db->NoDescribeParam());
   EXPECT_EQ(db->GetInfoString(SQL_DBMS_NAME), "Scripted");
+  // 300 characters arrive cut to the buffer, with a warning that is no failure.
+  EXPECT_EQ(db->GetInfoString(SQL_SERVER_NAME), std::string(255, 'S'));
+}
+
+TEST_F(ScriptedTest, SQLConnectHandsOverTheDataSourceUserAndPasswordUnchanged) {
+  // The driver registered as a data source in an odbc.ini of this test's own.
+  testing_support::TempFolder folder;
+  testing_support::WriteFile(folder.File("odbc.ini"),
+                             "[MelrokScripted]\nDriver=" SCRIPTED_DRIVER_PATH "\n");
+  testing_support::ScopedEnv ini("ODBCINI", folder.File("odbc.ini").c_str());
+  auto db = ocl_test::NewConnection();
+  db->SetDataSource("MelrokScripted");
+  db->SetUserName("me;{x}");
+  db->SetPassword(" p=w; ");
+  db->Connect();
+  EXPECT_EQ(LastConnect(), "SQLConnect(MelrokScripted, me;{x},  p=w; )");
+}
+
+TEST_F(ScriptedTest, SQLDriverConnectGetsThePromptModeAndTheWindow) {
+  auto db = Scripted({});
+  db->SetInfoPrompt(SQL_DRIVER_COMPLETE_REQUIRED);
+  TOCLUserInterface hooks;
+  hooks.MainWindow = [] { return reinterpret_cast<SQLHWND>(0x5150); };
+  SetUserInterface(hooks);
+  db->Connect();
+  EXPECT_EQ(LastConnect(), "SQLDriverConnect(0x5150, 3)");
+
+  // The environment's own prompt window comes first.
+  db->Disconnect();
+  Environment()->PromptWindow = reinterpret_cast<SQLHWND>(0x1234);
+  db->SetInfoPrompt(SQL_DRIVER_COMPLETE);
+  db->Connect();
+  EXPECT_EQ(LastConnect(), "SQLDriverConnect(0x1234, 1)");
 }
 
 TEST_F(ScriptedTest, ADisconnectWarningCountedAsFailureStillClosesTheConnection) {

@@ -9,13 +9,15 @@
 //   Disconnect=warning        closes with a warning (01002)
 //   Disconnect=flaky          the first disconnect fails (08S01), later ones close
 //
-// It has no SQLDescribeParam and no statements. For tests that load the same library:
-// ScriptedDriver_IsolationSets counts the isolation levels it was asked to set, and
-// ScriptedDriver_Rollbacks the rollbacks.
+// It has no SQLDescribeParam and no statements; SQL_SERVER_NAME is 300 characters long. For
+// tests that load the same library: ScriptedDriver_IsolationSets counts the isolation levels
+// it was asked to set, ScriptedDriver_Rollbacks the rollbacks, and ScriptedDriver_LastConnect
+// holds the arguments of the last connect as they arrived.
 
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -23,6 +25,7 @@
 extern "C" {
 __attribute__((visibility("default"))) int ScriptedDriver_IsolationSets = 0;
 __attribute__((visibility("default"))) int ScriptedDriver_Rollbacks = 0;
+__attribute__((visibility("default"))) char ScriptedDriver_LastConnect[1024] = "";
 }
 
 namespace {
@@ -95,6 +98,10 @@ SQLRETURN CopyOut(const std::string& value, SQLPOINTER buffer, SQLSMALLINT size,
   return SQL_SUCCESS;
 }
 
+void Record(const std::string& call) {
+  std::snprintf(ScriptedDriver_LastConnect, sizeof ScriptedDriver_LastConnect, "%s", call.c_str());
+}
+
 SQLRETURN Connected(Dbc* dbc) {
   dbc->unreadable = dbc->Is("Diag", "unreadable");
   if (dbc->Is("Connect", "fail")) return Fail(dbc, "08001", "the server is not there");
@@ -145,21 +152,28 @@ EXPORT SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER value, SQ
   return SQL_SUCCESS;
 }
 
-EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in,
+EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND window, SQLCHAR* in,
                                           SQLSMALLINT inLength, SQLCHAR* out, SQLSMALLINT outSize,
-                                          SQLSMALLINT* outLength, SQLUSMALLINT) {
+                                          SQLSMALLINT* outLength, SQLUSMALLINT completion) {
   auto* dbc = static_cast<Dbc*>(handle);
   Clear(dbc);
   std::string text = Text(in, inLength);
+  char call[64];
+  std::snprintf(call, sizeof call, "SQLDriverConnect(%p, %u)", static_cast<void*>(window),
+                completion);
+  Record(call);
   dbc->script = Parse(text);
   CopyOut(text, out, outSize, outLength);
   return Connected(dbc);
 }
 
-EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
-                                    SQLCHAR*, SQLSMALLINT) {
+EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR* server, SQLSMALLINT serverLength,
+                                    SQLCHAR* user, SQLSMALLINT userLength, SQLCHAR* password,
+                                    SQLSMALLINT passwordLength) {
   auto* dbc = static_cast<Dbc*>(handle);
   Clear(dbc);
+  Record("SQLConnect(" + Text(server, serverLength) + ", " + Text(user, userLength) + ", " +
+         Text(password, passwordLength) + ")");
   dbc->script.clear();
   return Connected(dbc);
 }
@@ -211,6 +225,7 @@ EXPORT SQLRETURN SQL_API SQLGetInfo(SQLHDBC handle, SQLUSMALLINT type, SQLPOINTE
     case SQL_DRIVER_ODBC_VER: return CopyOut("03.00", value, size, length);
     case SQL_DBMS_NAME: return CopyOut("Scripted", value, size, length);
     case SQL_DRIVER_NAME: return CopyOut("libocl_scripted_driver.so", value, size, length);
+    case SQL_SERVER_NAME: return CopyOut(std::string(300, 'S'), value, size, length);
     default: return Fail(dbc, "HY096", "unknown information type");
   }
 }
