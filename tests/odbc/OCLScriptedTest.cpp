@@ -14,13 +14,14 @@
 #include <memory>
 
 using namespace ocl;
+using ocl_test::Raised;
 
 namespace {
 
 class ScriptedTest : public ocl_test::OdbcTest {
  protected:
   std::unique_ptr<THdbc> Scripted(std::vector<std::string> script) {
-    std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+    auto db = ocl_test::NewConnection();
     db->SetDriver(SCRIPTED_DRIVER_PATH);
     db->SetAttributes(script);
     db->OnConnect = [this](rtl::TComponent*) { ++connects_; };
@@ -58,15 +59,11 @@ TEST_F(ScriptedTest, AConnectWarningIsAcceptedUnlessInfoIsError) {
   db->Disconnect();
 
   Environment()->Error().InfoIsError = true;
-  try {
-    db->Connect();
-    FAIL() << "the warning was accepted";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
-    EXPECT_EQ(e.SqlState, "01000");
-    EXPECT_EQ(e.NativeError, 4711);
-    EXPECT_EQ(e.Message(), "[Scripted]connected with a warning");
-  }
+  EODBC e = Raised<EODBC>([&] { db->Connect(); });
+  EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(e.SqlState, "01000");
+  EXPECT_EQ(e.NativeError, 4711);
+  EXPECT_EQ(e.Message(), "[Scripted]connected with a warning");
   EXPECT_FALSE(db->Connected());
   EXPECT_EQ(connects_, 1);
   // The driver's connection was closed too: the handle frees without complaint.
@@ -120,7 +117,7 @@ TEST_F(ScriptedTest, ADisconnectWarningCountedAsFailureStillClosesTheConnection)
   db->OnDisconnect = [&](rtl::TComponent*) { ++disconnects; };
   db->Connect();
   Environment()->Error().InfoIsError = true;
-  EODBC e = ocl_test::Raised<EODBC>([&] { db->Disconnect(); });
+  EODBC e = Raised<EODBC>([&] { db->Disconnect(); });
   EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(e.SqlState, "01002");
   EXPECT_FALSE(db->Connected());
@@ -145,15 +142,11 @@ TEST_F(ScriptedTest, DestructionRollsBackOnlyWhenADisconnectIsRefusedForATransac
 
 TEST_F(ScriptedTest, AnUnreadableDiagnosticStillRaisesWithTheReturnCode) {
   auto db = Scripted({"Connect=fail", "Diag=unreadable"});
-  try {
-    db->Connect();
-    FAIL() << "connected";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.RetCode, SQL_ERROR);
-    EXPECT_EQ(e.Message(), "Unable to Retrieve ODBC Error");
-    EXPECT_EQ(e.SqlState, "");
-    EXPECT_EQ(e.NativeError, 0);
-  }
+  EODBC e = Raised<EODBC>([&] { db->Connect(); });
+  EXPECT_EQ(e.RetCode, SQL_ERROR);
+  EXPECT_EQ(e.Message(), "Unable to Retrieve ODBC Error");
+  EXPECT_EQ(e.SqlState, "");
+  EXPECT_EQ(e.NativeError, 0);
   EXPECT_FALSE(db->Connected());
 }
 
@@ -192,12 +185,7 @@ TEST_F(ScriptedTest, TheIsolationLevelIsSetOnlyWhenItDiffers) {
   db->SetIsolationLevel(SQL_TXN_READ_COMMITTED);  // the current level
   EXPECT_EQ(IsolationSets(), sets);
 
-  try {
-    db->SetIsolationLevel(SQL_TXN_SERIALIZABLE);
-    FAIL() << "the refusal was not raised";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.SqlState, "HYC00") << e.Message();
-  }
+  EXPECT_EQ(Raised<EODBC>([&] { db->SetIsolationLevel(SQL_TXN_SERIALIZABLE); }).SqlState, "HYC00");
   EXPECT_EQ(IsolationSets(), sets + 1);
   EXPECT_TRUE(db->Connected());
   EXPECT_EQ(db->IsolationLevel(), static_cast<SQLUINTEGER>(SQL_TXN_SERIALIZABLE));
