@@ -1,5 +1,6 @@
 // What real drivers do not do on demand, through the scripted test driver: warnings on
-// connect, unreadable diagnostics, refused isolation levels, no SQLDescribeParam.
+// connect and disconnect, a failing disconnect, unreadable diagnostics, refused isolation
+// levels, no SQLDescribeParam; and what arrives at the driver on connect.
 
 #include "odbc/OCLError.h"
 #include "rtl/ComponentReader.h"
@@ -27,8 +28,8 @@ class ScriptedTest : public ocl_test::OdbcTest {
     db->OnConnect = [this](rtl::TComponent*) { ++connects_; };
     return db;
   }
-  // The driver stays loaded for the whole test, so that its counter is one count from
-  // before the first connect to the end.
+  // The driver stays loaded for the whole test, so that its counters count from before the
+  // first connect to the end.
   void SetUp() override {
     OdbcTest::SetUp();
     driver_ = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW);
