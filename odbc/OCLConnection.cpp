@@ -44,6 +44,15 @@ std::string ConnectValue(const std::string& value) {
   return quoted + "}";
 }
 
+// The last call on the connection was refused because a transaction is open (SQLSTATE 25000).
+bool TransactionOpen(SQLHDBC handle) {
+  SQLCHAR state[6] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  SQLRETURN ret = SQLGetDiagRec(SQL_HANDLE_DBC, handle, 1, state, &native, nullptr, 0, &length);
+  return SQL_SUCCEEDED(ret) && std::strcmp(reinterpret_cast<char*>(state), "25000") == 0;
+}
+
 }  // namespace
 
 THdbc::THdbc(rtl::TComponent* AOwner) : THbase(AOwner) {}
@@ -65,10 +74,15 @@ void THdbc::ForceRelease() noexcept {
   children_.ForceAll();
   if (!Allocated()) return;
   if (connected_) {
-    // A disconnect is refused while a transaction is open: give the work up so that the
+    SQLHDBC handle = CurrentHandle();
+    SQLRETURN ret = SQLDisconnect(handle);
+    // Refused because a transaction is open: only then is the work given up, so that the
     // connection can close and the server lets go of it.
-    SQLEndTran(SQL_HANDLE_DBC, CurrentHandle(), SQL_ROLLBACK);
-    if (SQL_SUCCEEDED(SQLDisconnect(CurrentHandle()))) {
+    if (!SQL_SUCCEEDED(ret) && TransactionOpen(handle)) {
+      SQLEndTran(SQL_HANDLE_DBC, handle, SQL_ROLLBACK);
+      ret = SQLDisconnect(handle);
+    }
+    if (SQL_SUCCEEDED(ret)) {
       connected_ = false;
       try {
         DoDisconnect();
@@ -147,9 +161,14 @@ void THdbc::Connect() {
 void THdbc::Disconnect() {
   if (!connected_) return;
   children_.FreeAll();
-  Check(SQLDisconnect(CurrentHandle()));
-  connected_ = false;
-  DoDisconnect();
+  SQLRETURN ret = SQLDisconnect(CurrentHandle());
+  if (SQL_SUCCEEDED(ret)) {
+    // Closed, also when the answer is a warning that counts as failure: the flag and the
+    // event follow the connection before the warning is raised.
+    connected_ = false;
+    DoDisconnect();
+  }
+  Check(ret);
 }
 
 bool THdbc::FreeHandle() {

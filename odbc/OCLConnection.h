@@ -24,8 +24,8 @@ class THdbc : public THbase {
   void Connect();
   void Disconnect();
   bool FreeHandle() override;
-  // Closes the connection even when the driver refuses (giving up an open transaction) and
-  // frees its handle; raises nothing.
+  // Closes the connection and frees its handle, raising nothing. An open transaction is given
+  // up only when the driver refuses to close because of it.
   void ForceRelease() noexcept override;
   void Loaded() override;
 

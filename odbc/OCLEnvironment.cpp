@@ -53,21 +53,16 @@ bool THenv::AllocHandle() {
   if (Allocated()) return true;
 
   // Pooling is process-wide and must be chosen before the environment handle exists. Some
-  // driver managers write a full SQLULEN here.
+  // driver managers write a full SQLULEN here. One that cannot read it (unixODBC answers
+  // SQL_INVALID_HANDLE, yet accepts the write) is given the wanted value all the same.
   SQLULEN pooling = 0;
-  if (Test(SQLGetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING, &pooling, 0, nullptr))) {
-    bool set = false;
-    SQLRETURN ret = SQL_SUCCESS;
-    if (pooling == SQL_CP_OFF && connectionPooling_) {
-      ret = SQLSetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING,
-                          IntegerAttribute(SQL_CP_ONE_PER_DRIVER), 0);
-      set = true;
-    } else if (pooling != SQL_CP_OFF && !connectionPooling_) {
-      ret = SQLSetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING, IntegerAttribute(SQL_CP_OFF),
-                          0);
-      set = true;
-    }
-    if (set && !Test(ret)) throw rtl::Exception("Cannot Set Connection Pooling");
+  bool known =
+      Test(SQLGetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING, &pooling, 0, nullptr));
+  if (!known || (pooling != SQL_CP_OFF) != connectionPooling_) {
+    SQLULEN wanted = connectionPooling_ ? SQL_CP_ONE_PER_DRIVER : SQL_CP_OFF;
+    SQLRETURN ret =
+        SQLSetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING, IntegerAttribute(wanted), 0);
+    if (!Test(ret)) throw rtl::Exception("Cannot Set Connection Pooling");
   }
 
   AllocateOwnHandle(SQL_NULL_HANDLE);

@@ -13,7 +13,7 @@ namespace {
 using ChildrenTest = OdbcTest;
 
 std::unique_ptr<THdbc> NewConnection(const char* name) {
-  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  auto db = ocl_test::NewConnection();
   db->SetName(name);
   return db;
 }
@@ -98,13 +98,9 @@ TEST_F(ChildrenTest, AConnectionIsListedOnlyOnceItsHandleExists) {
   auto db = NewConnection("Db");
   ASSERT_TRUE(Environment()->ReleaseHandle());
   // Without an environment handle the allocation fails.
-  try {
-    db->Handle();
-    FAIL() << "allocated under no environment";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.RetCode, SQL_INVALID_HANDLE);
-    EXPECT_EQ(e.Message(), "Invalid ODBC Handle");
-  }
+  EODBC e = ocl_test::Raised<EODBC>([&] { db->Handle(); });
+  EXPECT_EQ(e.RetCode, SQL_INVALID_HANDLE);
+  EXPECT_EQ(e.Message(), "Invalid ODBC Handle");
   EXPECT_FALSE(db->Allocated());
   EXPECT_TRUE(Environment()->Children().Empty());
 

@@ -11,6 +11,7 @@ using namespace ocl;
 using ocl_test::NewConnection;
 using ocl_test::OdbcTest;
 using ocl_test::OpenTransaction;
+using ocl_test::Raised;
 
 namespace {
 
@@ -189,16 +190,9 @@ TEST_P(BothDrivers, WritingCursorLibWhileConnectedClosesTheConnection) {
 
 TEST_P(BothDrivers, FunctionSupportedAnswersOneFunctionAfterConnecting) {
   auto db = Open();
-  for (SQLUSMALLINT all : {SQL_API_ALL_FUNCTIONS, SQL_API_ODBC3_ALL_FUNCTIONS}) {
-    try {
-      db->FunctionSupported(all);
-      ADD_FAILURE() << "no exception for " << all;
-    } catch (const EODBC&) {
-      ADD_FAILURE() << "an ODBC error for " << all;
-    } catch (const rtl::Exception& e) {
-      EXPECT_EQ(e.Message(), "Cannot return information for more than one function at a time.");
-    }
-  }
+  for (SQLUSMALLINT all : {SQL_API_ALL_FUNCTIONS, SQL_API_ODBC3_ALL_FUNCTIONS})
+    EXPECT_EQ(Raised<rtl::Exception>([&] { db->FunctionSupported(all); }).Message(),
+              "Cannot return information for more than one function at a time.");
   EXPECT_FALSE(db->Allocated());
 
   // The driver manager refuses the question on a connection that is not open.
@@ -316,12 +310,7 @@ TEST_F(ConnectionTest, ADisconnectThatFailsRaisesButDestructionReleasesAnyway) {
   OpenTransaction(*db, folder_.File("tx.db"));
 
   // SQLite will not close with a transaction open.
-  try {
-    db->Disconnect();
-    FAIL() << "disconnected with an open transaction";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.SqlState, "25000");
-  }
+  EXPECT_EQ(Raised<EODBC>([&] { db->Disconnect(); }).SqlState, "25000");
   EXPECT_TRUE(db->Connected());
 
   int disconnects = 0;
@@ -371,13 +360,9 @@ TEST_F(RefusedDisconnectTest, ShutDownReleasesEveryConnectionAndTheEnvironment) 
 TEST_F(RefusedDisconnectTest, ADirectReleaseFreesTheOthersThenRaises) {
   int environmentFrees = 0;
   Environment()->OnFreeHandle = [&](rtl::TComponent*) { ++environmentFrees; };
-  try {
-    Environment()->ReleaseHandle();
-    FAIL() << "the refused disconnect was not raised";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.SqlState, "25000");
-    EXPECT_EQ(e.Component, refusing_.get());
-  }
+  EODBC e = Raised<EODBC>([] { Environment()->ReleaseHandle(); });
+  EXPECT_EQ(e.SqlState, "25000");
+  EXPECT_EQ(e.Component, refusing_.get());
   EXPECT_EQ(environmentFrees, 1);
   EXPECT_FALSE(older_->Allocated());
   EXPECT_FALSE(allocated_->Allocated());

@@ -5,7 +5,9 @@
 #include <memory>
 
 using namespace ocl;
+using ocl_test::NewConnection;
 using ocl_test::OdbcTest;
+using ocl_test::Raised;
 using ocl_test::TRawStatement;
 
 namespace {
@@ -14,15 +16,9 @@ class ErrorsTest : public OdbcTest {
  protected:
   TODBCError& Error() { return Environment()->Error(); }
 
-  // The exception RaiseError gives for a return code on a live connection handle.
-  EODBC Raised(THbase* component, SQLRETURN ret) {
-    try {
-      Error().RaiseError(component, ret);
-    } catch (const EODBC& e) {
-      return e;
-    }
-    ADD_FAILURE() << "RaiseError returned";
-    return EODBC(nullptr, 0, "", 0, "");
+  // The exception RaiseError gives for a return code.
+  EODBC RaisedFor(THbase* component, SQLRETURN ret) {
+    return Raised<EODBC>([&] { Error().RaiseError(component, ret); });
   }
 
   testing_support::TempFolder folder_;
@@ -41,7 +37,7 @@ TEST_F(ErrorsTest, SucceededAcceptsAWarningOnlyWhileInfoIsNoError) {
 }
 
 TEST_F(ErrorsTest, OtherReturnCodesGiveFixedMessagesEvenWithDiagnosticsPresent) {
-  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  auto db = NewConnection();
   ocl_test::UseSqlite(*db, folder_.File("fixed.db"));
   db->Connect();
   // Leave a diagnostic record on the connection: RaiseError must not report it for these.
@@ -57,7 +53,7 @@ TEST_F(ErrorsTest, OtherReturnCodesGiveFixedMessagesEvenWithDiagnosticsPresent) 
        {Case{SQL_NO_DATA, "No Data Found"}, Case{SQL_INVALID_HANDLE, "Invalid ODBC Handle"},
         Case{SQL_STILL_EXECUTING, "ODBC Return Code 2"}, Case{SQL_NEED_DATA, "ODBC Return Code 99"},
         Case{-3, "ODBC Return Code -3"}}) {
-    EODBC e = Raised(db.get(), c.ret);
+    EODBC e = RaisedFor(db.get(), c.ret);
     EXPECT_EQ(e.Message(), c.message);
     EXPECT_EQ(e.RetCode, c.ret);
     EXPECT_EQ(e.SqlState, "");
@@ -70,10 +66,10 @@ TEST_F(ErrorsTest, OtherReturnCodesGiveFixedMessagesEvenWithDiagnosticsPresent) 
 
 TEST_F(ErrorsTest, AnUnreadableRecordKeepsTheReturnCode) {
   // A connection that never allocated holds a null handle, and RaiseError does not allocate.
-  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  auto db = NewConnection();
   Error().SqlState = "stale";
   Error().NativeError = 7;
-  EODBC e = Raised(db.get(), SQL_ERROR);
+  EODBC e = RaisedFor(db.get(), SQL_ERROR);
   EXPECT_EQ(e.Message(), "Unable to Retrieve ODBC Error");
   EXPECT_EQ(e.RetCode, SQL_ERROR);
   EXPECT_EQ(e.SqlState, "");
@@ -81,49 +77,41 @@ TEST_F(ErrorsTest, AnUnreadableRecordKeepsTheReturnCode) {
   EXPECT_FALSE(db->Allocated());
   EXPECT_EQ(Error().Handle, nullptr);
 
-  EODBC warning = Raised(db.get(), SQL_SUCCESS_WITH_INFO);
+  EODBC warning = RaisedFor(db.get(), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(warning.Message(), "Unable to Retrieve ODBC Error");
   EXPECT_EQ(warning.RetCode, SQL_SUCCESS_WITH_INFO);
 }
 
 TEST_F(ErrorsTest, AFailedSqliteConnectCarriesTheDriversDiagnostic) {
-  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  auto db = NewConnection();
   ocl_test::UseSqlite(*db, folder_.File("no such folder/x.db"));
-  try {
-    db->Connect();
-    FAIL() << "connected to a database in a missing folder";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.Component, db.get());
-    EXPECT_EQ(e.RetCode, SQL_ERROR);
-    EXPECT_EQ(e.SqlState, "HY000");
-    EXPECT_EQ(e.NativeError, 14);  // the database file cannot be opened
-    EXPECT_EQ(e.Message(), "[SQLite]connect failed");
-    EXPECT_EQ(Error().SqlState, "HY000");
-  }
+  EODBC e = Raised<EODBC>([&] { db->Connect(); });
+  EXPECT_EQ(e.Component, db.get());
+  EXPECT_EQ(e.RetCode, SQL_ERROR);
+  EXPECT_EQ(e.SqlState, "HY000");
+  EXPECT_EQ(e.NativeError, 14);  // the database file cannot be opened
+  EXPECT_EQ(e.Message(), "[SQLite]connect failed");
+  EXPECT_EQ(Error().SqlState, "HY000");
   EXPECT_FALSE(db->Connected());
   EXPECT_EQ(db->LastRet, SQL_ERROR);
 }
 
 TEST_F(ErrorsTest, APostgresSyntaxErrorCarriesItsSqlState) {
-  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  auto db = NewConnection();
   ocl_test::UsePostgres(*db);
   db->Connect();
   TRawStatement statement(nullptr, *db);
-  try {
-    statement.Execute("SELEKT 1");
-    FAIL() << "a syntax error was accepted";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.Component, &statement);
-    EXPECT_EQ(e.RetCode, SQL_ERROR);
-    EXPECT_EQ(e.SqlState, "42601");
-    EXPECT_NE(e.NativeError, 0);
-    EXPECT_NE(e.Message().find("syntax error"), std::string::npos) << e.Message();
-    EXPECT_EQ(Error().HandleType, SQL_HANDLE_STMT);
-  }
+  EODBC e = Raised<EODBC>([&] { statement.Execute("SELEKT 1"); });
+  EXPECT_EQ(e.Component, &statement);
+  EXPECT_EQ(e.RetCode, SQL_ERROR);
+  EXPECT_EQ(e.SqlState, "42601");
+  EXPECT_NE(e.NativeError, 0);
+  EXPECT_NE(e.Message().find("syntax error"), std::string::npos) << e.Message();
+  EXPECT_EQ(Error().HandleType, SQL_HANDLE_STMT);
 }
 
 TEST_F(ErrorsTest, ALongDriverMessageArrivesCutAndIsNoFailure) {
-  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  auto db = NewConnection();
   ocl_test::UseSqlite(*db, folder_.File("long.db"));
   db->Connect();
   TRawStatement statement(nullptr, *db);
@@ -146,7 +134,7 @@ TEST_F(ErrorsTest, ALongDriverMessageArrivesCutAndIsNoFailure) {
 }
 
 TEST_F(ErrorsTest, InfoIsErrorTurnsAWarningIntoAnException) {
-  std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+  auto db = NewConnection();
   ocl_test::UseSqlite(*db, folder_.File("warn.db"));
   db->Connect();
   TRawStatement statement(nullptr, *db);
@@ -159,14 +147,10 @@ TEST_F(ErrorsTest, InfoIsErrorTurnsAWarningIntoAnException) {
   EXPECT_EQ(statement.LastRet, SQL_SUCCESS_WITH_INFO);
 
   Error().InfoIsError = true;
-  try {
-    statement.Check(enableAsync());
-    FAIL() << "the warning was accepted";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
-    EXPECT_EQ(e.SqlState, "01S02");
-    EXPECT_EQ(e.Message(), "[SQLite]option value changed");
-  }
+  EODBC e = Raised<EODBC>([&] { statement.Check(enableAsync()); });
+  EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(e.SqlState, "01S02");
+  EXPECT_EQ(e.Message(), "[SQLite]option value changed");
 }
 
 }  // namespace

@@ -104,13 +104,11 @@ TEST_F(LoadTest, ADatabaseErrorFromAPropertyKeepsItsClass) {
   ocl_test::OpenTransaction(*busy, folder_.File("busy.db"));
 
   rtl::TComponent owner(nullptr);
-  try {
+  EODBC e = ocl_test::Raised<EODBC>([&] {
     rtl::ReadComponents("object PooledDb: THdbc\n  ConnectionPooling = True\nend\n", &owner);
-    FAIL() << "the refused disconnect was not raised";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.SqlState, "25000");
-    EXPECT_EQ(e.Component, busy.get());
-  }
+  });
+  EXPECT_EQ(e.SqlState, "25000");
+  EXPECT_EQ(e.Component, busy.get());
   EXPECT_EQ(owner.ComponentCount(), 0);
   ASSERT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, busy->Handle(), SQL_ROLLBACK)));
 }

@@ -1,5 +1,6 @@
 // What real drivers do not do on demand, through the scripted test driver: warnings on
-// connect, unreadable diagnostics, refused isolation levels, no SQLDescribeParam.
+// connect and disconnect, a failing disconnect, unreadable diagnostics, refused isolation
+// levels, no SQLDescribeParam; and what arrives at the driver on connect.
 
 #include "odbc/OCLError.h"
 #include "rtl/ComponentReader.h"
@@ -14,34 +15,39 @@
 #include <memory>
 
 using namespace ocl;
+using ocl_test::Raised;
 
 namespace {
 
 class ScriptedTest : public ocl_test::OdbcTest {
  protected:
   std::unique_ptr<THdbc> Scripted(std::vector<std::string> script) {
-    std::unique_ptr<THdbc> db(rtl::TComponent::Create<THdbc>(nullptr));
+    auto db = ocl_test::NewConnection();
     db->SetDriver(SCRIPTED_DRIVER_PATH);
     db->SetAttributes(script);
     db->OnConnect = [this](rtl::TComponent*) { ++connects_; };
     return db;
   }
-  // The driver stays loaded for the whole test, so that its counter is one count from
-  // before the first connect to the end.
+  // The driver stays loaded for the whole test, so that its counters count from before the
+  // first connect to the end.
   void SetUp() override {
     OdbcTest::SetUp();
     driver_ = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW);
     ASSERT_NE(driver_, nullptr) << dlerror();
   }
   void TearDown() override {
+    SetUserInterface({});
     if (driver_) dlclose(driver_);
     OdbcTest::TearDown();
   }
-  // How many isolation levels the driver was asked to set.
-  int IsolationSets() {
-    if (!driver_) return -1;
-    return *static_cast<int*>(dlsym(driver_, "ScriptedDriver_IsolationSets"));
+  // What the driver exports for tests (see ScriptedDriver.cpp).
+  template <class T>
+  T& Exported(const char* name) {
+    return *static_cast<T*>(dlsym(driver_, name));
   }
+  int IsolationSets() { return Exported<int>("ScriptedDriver_IsolationSets"); }
+  int Rollbacks() { return Exported<int>("ScriptedDriver_Rollbacks"); }
+  std::string LastConnect() { return &Exported<char>("ScriptedDriver_LastConnect"); }
   void* driver_ = nullptr;
   int connects_ = 0;
 };
@@ -54,15 +60,11 @@ TEST_F(ScriptedTest, AConnectWarningIsAcceptedUnlessInfoIsError) {
   db->Disconnect();
 
   Environment()->Error().InfoIsError = true;
-  try {
-    db->Connect();
-    FAIL() << "the warning was accepted";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
-    EXPECT_EQ(e.SqlState, "01000");
-    EXPECT_EQ(e.NativeError, 4711);
-    EXPECT_EQ(e.Message(), "[Scripted]connected with a warning");
-  }
+  EODBC e = Raised<EODBC>([&] { db->Connect(); });
+  EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(e.SqlState, "01000");
+  EXPECT_EQ(e.NativeError, 4711);
+  EXPECT_EQ(e.Message(), "[Scripted]connected with a warning");
   EXPECT_FALSE(db->Connected());
   EXPECT_EQ(connects_, 1);
   // The driver's connection was closed too: the handle frees without complaint.
@@ -70,24 +72,82 @@ TEST_F(ScriptedTest, AConnectWarningIsAcceptedUnlessInfoIsError) {
   EXPECT_FALSE(db->Allocated());
 }
 
-TEST_F(ScriptedTest, ADriverWithoutDescribeParamIsNoted) {
+TEST_F(ScriptedTest, ADriverWithoutDescribeParamIsNotedAndALongAnswerIsCut) {
   auto db = Scripted({});
   db->Connect();
   EXPECT_TRUE(db->NoDescribeParam());
   EXPECT_EQ(db->GetInfoString(SQL_DBMS_NAME), "Scripted");
+  // 300 characters arrive cut to the buffer, with a warning that is no failure.
+  EXPECT_EQ(db->GetInfoString(SQL_SERVER_NAME), std::string(255, 'S'));
+}
+
+TEST_F(ScriptedTest, SQLConnectHandsOverTheDataSourceUserAndPasswordUnchanged) {
+  // The driver registered as a data source in an odbc.ini of this test's own.
+  testing_support::TempFolder folder;
+  testing_support::WriteFile(folder.File("odbc.ini"),
+                             "[MelrokScripted]\nDriver=" SCRIPTED_DRIVER_PATH "\n");
+  testing_support::ScopedEnv ini("ODBCINI", folder.File("odbc.ini").c_str());
+  auto db = ocl_test::NewConnection();
+  db->SetDataSource("MelrokScripted");
+  db->SetUserName("me;{x}");
+  db->SetPassword(" p=w; ");
+  db->Connect();
+  EXPECT_EQ(LastConnect(), "SQLConnect(MelrokScripted, me;{x},  p=w; )");
+}
+
+TEST_F(ScriptedTest, SQLDriverConnectGetsThePromptModeAndTheWindow) {
+  auto db = Scripted({});
+  db->SetInfoPrompt(SQL_DRIVER_COMPLETE_REQUIRED);
+  TOCLUserInterface hooks;
+  hooks.MainWindow = [] { return reinterpret_cast<SQLHWND>(0x5150); };
+  SetUserInterface(hooks);
+  db->Connect();
+  EXPECT_EQ(LastConnect(), "SQLDriverConnect(0x5150, 3)");
+
+  // The environment's own prompt window comes first.
+  db->Disconnect();
+  Environment()->PromptWindow = reinterpret_cast<SQLHWND>(0x1234);
+  db->SetInfoPrompt(SQL_DRIVER_COMPLETE);
+  db->Connect();
+  EXPECT_EQ(LastConnect(), "SQLDriverConnect(0x1234, 1)");
+}
+
+TEST_F(ScriptedTest, ADisconnectWarningCountedAsFailureStillClosesTheConnection) {
+  auto db = Scripted({"Disconnect=warning"});
+  int disconnects = 0;
+  db->OnDisconnect = [&](rtl::TComponent*) { ++disconnects; };
+  db->Connect();
+  Environment()->Error().InfoIsError = true;
+  EODBC e = Raised<EODBC>([&] { db->Disconnect(); });
+  EXPECT_EQ(e.RetCode, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(e.SqlState, "01002");
+  EXPECT_FALSE(db->Connected());
+  EXPECT_EQ(disconnects, 1);
+  // Nothing is left that the driver manager would refuse (08003).
+  EXPECT_TRUE(db->FreeHandle());
+  EXPECT_EQ(disconnects, 1);
+}
+
+TEST_F(ScriptedTest, DestructionRollsBackOnlyWhenADisconnectIsRefusedForATransaction) {
+  // The first disconnect fails for another reason; a plain retry closes the connection.
+  auto db = Scripted({"Disconnect=flaky"});
+  int disconnects = 0;
+  db->OnDisconnect = [&](rtl::TComponent*) { ++disconnects; };
+  db->Connect();
+  int rollbacks = Rollbacks();
+  EXPECT_NO_THROW(db.reset());
+  EXPECT_EQ(disconnects, 1);
+  EXPECT_EQ(Rollbacks(), rollbacks);
+  EXPECT_TRUE(Environment()->Children().Empty());
 }
 
 TEST_F(ScriptedTest, AnUnreadableDiagnosticStillRaisesWithTheReturnCode) {
   auto db = Scripted({"Connect=fail", "Diag=unreadable"});
-  try {
-    db->Connect();
-    FAIL() << "connected";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.RetCode, SQL_ERROR);
-    EXPECT_EQ(e.Message(), "Unable to Retrieve ODBC Error");
-    EXPECT_EQ(e.SqlState, "");
-    EXPECT_EQ(e.NativeError, 0);
-  }
+  EODBC e = Raised<EODBC>([&] { db->Connect(); });
+  EXPECT_EQ(e.RetCode, SQL_ERROR);
+  EXPECT_EQ(e.Message(), "Unable to Retrieve ODBC Error");
+  EXPECT_EQ(e.SqlState, "");
+  EXPECT_EQ(e.NativeError, 0);
   EXPECT_FALSE(db->Connected());
 }
 
@@ -126,12 +186,7 @@ TEST_F(ScriptedTest, TheIsolationLevelIsSetOnlyWhenItDiffers) {
   db->SetIsolationLevel(SQL_TXN_READ_COMMITTED);  // the current level
   EXPECT_EQ(IsolationSets(), sets);
 
-  try {
-    db->SetIsolationLevel(SQL_TXN_SERIALIZABLE);
-    FAIL() << "the refusal was not raised";
-  } catch (const EODBC& e) {
-    EXPECT_EQ(e.SqlState, "HYC00") << e.Message();
-  }
+  EXPECT_EQ(Raised<EODBC>([&] { db->SetIsolationLevel(SQL_TXN_SERIALIZABLE); }).SqlState, "HYC00");
   EXPECT_EQ(IsolationSets(), sets + 1);
   EXPECT_TRUE(db->Connected());
   EXPECT_EQ(db->IsolationLevel(), static_cast<SQLUINTEGER>(SQL_TXN_SERIALIZABLE));

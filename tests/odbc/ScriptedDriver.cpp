@@ -6,19 +6,26 @@
 //   Diag=unreadable           its diagnostic records cannot be read
 //   Isolation=refuse          setting the transaction isolation fails (HYC00)
 //   IsolationRead=fail        reading the transaction isolation fails (HY000)
+//   Disconnect=warning        closes with a warning (01002)
+//   Disconnect=flaky          the first disconnect fails (08S01), later ones close
 //
-// It has no SQLDescribeParam and no statements. ScriptedDriver_IsolationSets counts the
-// isolation levels it was asked to set, for tests that load the same library.
+// It has no SQLDescribeParam and no statements; SQL_SERVER_NAME is 300 characters long. For
+// tests that load the same library: ScriptedDriver_IsolationSets counts the isolation levels
+// it was asked to set, ScriptedDriver_Rollbacks the rollbacks, and ScriptedDriver_LastConnect
+// holds the arguments of the last connect as they arrived.
 
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
 
 extern "C" {
 __attribute__((visibility("default"))) int ScriptedDriver_IsolationSets = 0;
+__attribute__((visibility("default"))) int ScriptedDriver_Rollbacks = 0;
+__attribute__((visibility("default"))) char ScriptedDriver_LastConnect[1024] = "";
 }
 
 namespace {
@@ -41,6 +48,7 @@ struct Dbc : Handle {
   std::map<std::string, std::string> script;
   bool connected = false;
   SQLULEN isolation = SQL_TXN_READ_COMMITTED;
+  int disconnects = 0;
   bool Is(const char* key, const char* value) const {
     auto it = script.find(key);
     return it != script.end() && it->second == value;
@@ -88,6 +96,10 @@ SQLRETURN CopyOut(const std::string& value, SQLPOINTER buffer, SQLSMALLINT size,
     if (n < value.size()) return SQL_SUCCESS_WITH_INFO;
   }
   return SQL_SUCCESS;
+}
+
+void Record(const std::string& call) {
+  std::snprintf(ScriptedDriver_LastConnect, sizeof ScriptedDriver_LastConnect, "%s", call.c_str());
 }
 
 SQLRETURN Connected(Dbc* dbc) {
@@ -140,21 +152,28 @@ EXPORT SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER value, SQ
   return SQL_SUCCESS;
 }
 
-EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in,
+EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND window, SQLCHAR* in,
                                           SQLSMALLINT inLength, SQLCHAR* out, SQLSMALLINT outSize,
-                                          SQLSMALLINT* outLength, SQLUSMALLINT) {
+                                          SQLSMALLINT* outLength, SQLUSMALLINT completion) {
   auto* dbc = static_cast<Dbc*>(handle);
   Clear(dbc);
   std::string text = Text(in, inLength);
+  char call[64];
+  std::snprintf(call, sizeof call, "SQLDriverConnect(%p, %u)", static_cast<void*>(window),
+                completion);
+  Record(call);
   dbc->script = Parse(text);
   CopyOut(text, out, outSize, outLength);
   return Connected(dbc);
 }
 
-EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
-                                    SQLCHAR*, SQLSMALLINT) {
+EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR* server, SQLSMALLINT serverLength,
+                                    SQLCHAR* user, SQLSMALLINT userLength, SQLCHAR* password,
+                                    SQLSMALLINT passwordLength) {
   auto* dbc = static_cast<Dbc*>(handle);
   Clear(dbc);
+  Record("SQLConnect(" + Text(server, serverLength) + ", " + Text(user, userLength) + ", " +
+         Text(password, passwordLength) + ")");
   dbc->script.clear();
   return Connected(dbc);
 }
@@ -162,7 +181,17 @@ EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR*, SQLSMALLINT, SQLCH
 EXPORT SQLRETURN SQL_API SQLDisconnect(SQLHDBC handle) {
   auto* dbc = static_cast<Dbc*>(handle);
   Clear(dbc);
+  if (dbc->Is("Disconnect", "flaky") && dbc->disconnects++ == 0)
+    return Fail(dbc, "08S01", "the line dropped");
   dbc->connected = false;
+  if (dbc->Is("Disconnect", "warning"))
+    return Fail(dbc, "01002", "closed with a warning", SQL_SUCCESS_WITH_INFO);
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLEndTran(SQLSMALLINT, SQLHANDLE handle, SQLSMALLINT completion) {
+  Clear(static_cast<Handle*>(handle));
+  if (completion == SQL_ROLLBACK) ++ScriptedDriver_Rollbacks;
   return SQL_SUCCESS;
 }
 
@@ -196,6 +225,7 @@ EXPORT SQLRETURN SQL_API SQLGetInfo(SQLHDBC handle, SQLUSMALLINT type, SQLPOINTE
     case SQL_DRIVER_ODBC_VER: return CopyOut("03.00", value, size, length);
     case SQL_DBMS_NAME: return CopyOut("Scripted", value, size, length);
     case SQL_DRIVER_NAME: return CopyOut("libocl_scripted_driver.so", value, size, length);
+    case SQL_SERVER_NAME: return CopyOut(std::string(300, 'S'), value, size, length);
     default: return Fail(dbc, "HY096", "unknown information type");
   }
 }
