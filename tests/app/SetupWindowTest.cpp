@@ -7,6 +7,7 @@
 
 #include <QFileDialog>
 #include <QFontInfo>
+#include <QListView>
 #include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -176,11 +177,25 @@ TEST_F(SetupWindow, AcceleratorsPressTheirButtons) {
 
 TEST_F(SetupWindow, BrowsePutsTheChosenPathAndCancelKeepsTheText) {
   TMelrokForm& form = OpenWith("[Fitters]\nMelrokPM=/old/\n");
+  for (const char* file : {"PALOMIR.EXE", "palomir.exe", "Palomir.txt"})
+    WriteFile(folder_.File(file), "");
+  QStringList listed;
   ModalWatcher watcher;
-  watcher.Expect([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+  watcher.Expect([&](QWidget* modal) {
+    auto* dialog = static_cast<QFileDialog*>(modal);
+    dialog->setDirectory(QString::fromStdString(folder_.Path()));
+    auto* view = dialog->findChild<QListView*>("listView");
+    QTest::qWait(200);  // the folder is read in the background
+    for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row)
+      listed << view->model()->index(row, 0, view->rootIndex()).data().toString();
+    dialog->reject();
+  });
   QTest::mouseClick(form.Browse, Qt::LeftButton);
   EXPECT_EQ(watcher.Modals, QStringList{"QFileDialog"});
   EXPECT_EQ(form.Edit1->text(), "/old/Palomir.exe");
+  // The filter matches without regard to case, as on Windows.
+  listed.sort();
+  EXPECT_EQ(listed, (QStringList{"PALOMIR.EXE", "palomir.exe"}));
 
   const std::string chosen = folder_.File("fitter/Palomir.exe");  // need not exist
   watcher.Expect([&](QWidget* modal) {
