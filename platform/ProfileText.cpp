@@ -105,10 +105,13 @@ std::optional<std::size_t> FindKey(const std::vector<Line>& lines, std::size_t h
 bool HasLineBreak(const char* s) { return s && std::strpbrk(s, "\r\n") != nullptr; }
 
 // A name or value that would change the file's structure: a line break anywhere, a "]" in a
-// section name or an "=" in a key.
+// section name, an "=" in a key, or a key line that would read as a comment or a section line.
 bool Refused(const char* section, const char* key, const char* value) {
   if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return true;
-  return std::strchr(section, ']') || (key && std::strchr(key, '='));
+  if (std::strchr(section, ']') || (key && std::strchr(key, '='))) return true;
+  if (!key || !value) return false;
+  std::string line = std::string(key) + "=" + value;
+  return IsComment(line) || SectionOf(line);
 }
 
 std::string NewFileLineEnding() {

@@ -109,6 +109,8 @@ TEST_F(SettingsFile, RefusedWritesReturnFalseAndChangeNothing) {
   // Texts that would change the file's structure.
   EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "a\n[Other]\nKey=b"));
   EXPECT_FALSE(WriteIniString("Fitters", "Melrok=PM", "x"));
+  EXPECT_FALSE(WriteIniString("Fitters", " [Other", "x]"));  // would read as a section line
+  EXPECT_FALSE(WriteIniString("Fitters", "; MelrokPM", "x"));  // would read as a comment
   EXPECT_EQ(ReadFile(Ini()), before);
 
   SetIniFileName(folder_.File("missing-folder\\Tessora.INI"));
