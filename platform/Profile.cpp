@@ -59,39 +59,62 @@ bool WritableOrAbsent(const std::string& path, mode_t* mode) {
   return true;
 }
 
-// Replaces the file whole: a temporary file in the same folder, then a rename.
-bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
-  std::string folder = ".";
-  std::size_t slash = path.rfind('/');
-  if (slash != std::string::npos) folder = slash == 0 ? "/" : path.substr(0, slash);
-  std::string pattern = path + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, mode) == 0;
+// The mode open() gives a new file: 0666 less the process's umask.
+mode_t NewFileMode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+bool WriteAll(int fd, const std::string& data) {
   std::size_t done = 0;
-  while (ok && done < data.size()) {
+  while (done < data.size()) {
     ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      ok = false;
-    else
-      done += static_cast<std::size_t>(n);
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
   }
-  if (ok) ok = ::fsync(fd) == 0;
+  return true;
+}
+
+// Replaces the file whole from a temporary file made in its folder: written, then renamed.
+bool ReplaceFrom(int fd, const char* temporary, const std::string& path, const std::string& data,
+                 mode_t mode) {
+  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
-  if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
+  if (ok) ok = ::rename(temporary, path.c_str()) == 0;
   if (!ok) {
-    ::unlink(name.data());
+    ::unlink(temporary);
     return false;
   }
+  std::size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
   int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (dirfd >= 0) {
     ::fsync(dirfd);
     ::close(dirfd);
   }
   return true;
+}
+
+bool RewriteInPlace(const std::string& path, const std::string& data) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, data) && ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 &&
+            ::fsync(fd) == 0;
+  if (::close(fd) != 0) ok = false;
+  return ok;
+}
+
+// Stores the file's new text, replacing the file whole so that no crash leaves it half-written.
+// A folder that takes no temporary file still lets a file that is there be rewritten in place.
+bool StoreFile(const std::string& path, const std::string& data, mode_t mode, bool exists) {
+  std::string pattern = path + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd >= 0) return ReplaceFrom(fd, name.data(), path, data, mode);
+  return exists && RewriteInPlace(path, data);
 }
 
 }  // namespace
@@ -141,15 +164,18 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     path = target;
     std::free(target);
   }
-  mode_t mode = 0644;
+  mode_t mode = NewFileMode();
   if (!WritableOrAbsent(path, &mode)) return FALSE;
   std::string data;
-  if (auto existing = ReadWholeFile(path))
+  bool exists = false;
+  if (auto existing = ReadWholeFile(path)) {
     data = std::move(*existing);
-  else if (errno != ENOENT)
+    exists = true;
+  } else if (errno != ENOENT) {
     return FALSE;
+  }
   std::optional<std::string> edited = EditProfile(data, lpAppName, lpKeyName, lpString);
   if (!edited) return FALSE;
   if (*edited == data) return TRUE;  // nothing to change, nor a file to create
-  return ReplaceFile(path, *edited, mode) ? TRUE : FALSE;
+  return StoreFile(path, *edited, mode, exists) ? TRUE : FALSE;
 }
