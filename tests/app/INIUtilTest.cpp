@@ -91,11 +91,13 @@ TEST_F(SettingsFile, ReadsAsWindowsDoes) {
             "  melrokpm  =  \"/opt/palomir/\"  \r\n"
             "MelrokPM=second match loses\r\n"
             "Empty=\r\n"
+            "Unbalanced=\"abc'\r\n"
             "[Fitters]\r\nOther=later section loses\r\n");
   EXPECT_EQ(ReadIniString("fitters", "MELROKPM", "none"), "/opt/palomir/");
   // A key that exists with an empty value is not missing.
   EXPECT_EQ(ReadIniString("Fitters", "Empty", "none"), "");
   EXPECT_EQ(ReadIniString("Fitters", "Other", "none"), "none");
+  EXPECT_EQ(ReadIniString("Fitters", "Unbalanced", ""), "\"abc'");  // quotes kept
 }
 
 TEST_F(SettingsFile, LongTextsAreCutTo255) {
@@ -219,11 +221,20 @@ TEST(SettingsFilePath, DriveRootLikeDirectoryGivesTwoSeparators) {
   EXPECT_EQ(ReadFile(folder.File("Tessora.INI")), "[Fitters]\nMelrokPM=x\n");
 }
 
-TEST(SettingsFilePath, TooLongWindowsDirectoryLeavesThePathEmpty) {
+TEST(SettingsFilePath, AJoinedPathOf255IsKeptAndALongerOneLeavesThePathEmpty) {
   TempFolder folder;
-  for (std::size_t extra : {250u - folder.Path().size(), 260u - folder.Path().size()}) {
-    // 250 fits the Windows directory but not the joined path; 260 fits neither.
-    std::string windir = folder.Path() + "/" + std::string(extra - 1, 'w');
+  const std::size_t joined = std::string("\\Tessora.INI").size();
+  auto windirOf = [&](std::size_t length) {
+    return folder.Path() + "/" + std::string(length - folder.Path().size() - 1, 'w');
+  };
+  std::string fits = windirOf(255 - joined);
+  ScopedEnv env("WINDIR", fits.c_str());
+  INIUtil_Startup();
+  EXPECT_EQ(std::string(IniFileName()), fits + "\\Tessora.INI");
+
+  // 256 - 12 fits the Windows directory but not the joined path; 260 fits neither.
+  for (std::size_t length : {256 - joined, std::size_t{260}}) {
+    std::string windir = windirOf(length);
     ScopedEnv env("WINDIR", windir.c_str());
     INIUtil_Startup();
     EXPECT_STREQ(IniFileName(), "") << windir.size();
