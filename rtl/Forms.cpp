@@ -64,7 +64,7 @@ void TForm::CreateWnd() {
   owner_ = platform::WidgetOf(params.WndParent);
   setParent(nullptr, flags);
   move(position);
-  if (owner_) SetTransientOwner();
+  SetTransientOwner();
   if (params.Style & WS_THICKFRAME) {
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -74,10 +74,14 @@ void TForm::CreateWnd() {
 }
 
 void TForm::SetTransientOwner() {
-  QWidget* ownerWindow = owner_->window();
-  ownerWindow->winId();  // the window system's window of each, so that one can own the other
+  QWindow* owner = nullptr;
+  if (owner_) {
+    owner_->window()->winId();  // the window system's window of each, so one can own the other
+    owner = owner_->window()->windowHandle();
+  }
+  if (!owner && !windowHandle()) return;
   winId();
-  windowHandle()->setTransientParent(ownerWindow->windowHandle());
+  windowHandle()->setTransientParent(owner);  // a re-created window may have lost its owner
 }
 
 void TForm::RecreateWnd() {
