@@ -7,9 +7,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QFontInfo>
 #include <QListView>
+#include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -230,9 +232,11 @@ TEST_F(SetupWindow, BrowsePutsTheChosenPathAndCancelKeepsTheText) {
   ModalWatcher watcher;
   watcher.Expect([&](QWidget* modal) {
     auto* dialog = static_cast<QFileDialog*>(modal);
+    auto* files = dialog->findChild<QFileSystemModel*>();
+    QSignalSpy loaded(files, &QFileSystemModel::directoryLoaded);  // read in the background
     dialog->setDirectory(QString::fromStdString(folder_.Path()));
     auto* view = dialog->findChild<QListView*>("listView");
-    QTest::qWait(200);  // the folder is read in the background
+    EXPECT_TRUE(loaded.wait(2000));
     for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row)
       listed << view->model()->index(row, 0, view->rootIndex()).data().toString();
     dialog->reject();
