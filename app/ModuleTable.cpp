@@ -3,6 +3,8 @@
 #include "app/INIUtil.h"
 #include "odbc/OCL.h"
 #include "odbc/OCLError.h"
+#include "rtl/Application.h"
+#include "rtl/Exceptions.h"
 #include "suite/ClientProcs.h"
 #include "suite/DDB_Names.h"
 #include "suite/Rt_Param.h"
@@ -34,18 +36,42 @@ const std::array<ModuleRow, 13> Rows = {{
 
 std::span<const ModuleRow> ModuleTable() { return Rows; }
 
-void RunStartups(const ModuleObserver& observe) {
-  for (const ModuleRow& row : Rows) {
-    if (row.Startup) row.Startup();
-    if (observe) observe(row);
+void RunStartups(const ModuleObserver& observe, std::span<const ModuleRow> rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    try {
+      if (rows[i].Startup) rows[i].Startup();
+    } catch (...) {
+      // The failed module did not start; those before it did and are shut down again. The
+      // start-up failure is the one to report, so a shut-down failing now is not.
+      for (std::size_t j = i; j-- > 0;) {
+        try {
+          if (rows[j].Shutdown) rows[j].Shutdown();
+        } catch (...) {
+        }
+      }
+      throw;
+    }
+    if (observe) observe(rows[i]);
   }
 }
 
-void RunShutdowns(const ModuleObserver& observe) {
-  for (auto it = Rows.rbegin(); it != Rows.rend(); ++it) {
+void RunShutdowns(const ModuleObserver& observe, std::span<const ModuleRow> rows) {
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
     if (it->Shutdown) it->Shutdown();
     if (observe) observe(*it);
   }
+}
+
+bool StartModules(std::span<const ModuleRow> rows) {
+  try {
+    RunStartups({}, rows);
+    return true;
+  } catch (const std::exception& error) {
+    rtl::Application::Instance()->HandleException(error);
+  } catch (...) {
+    rtl::Application::Instance()->HandleException(rtl::Exception("Unknown exception"));
+  }
+  return false;
 }
 
 }  // namespace app

@@ -1,8 +1,10 @@
 // Module handles are dynamic-loader handles; handle 0 is the running program.
 
+#include "platform/Profile.h"
 #include "platform/Windows.h"
 #include "rtl/SysUtils.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
@@ -40,10 +42,28 @@ const link_map* LoadedEntry(HMODULE module) {
   return nullptr;
 }
 
+std::string BaseName(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Whether a name given to GetModuleHandleA names the running program: its file's name in any
+// letter case, or a path to its file. The loader's entry for the program has an empty name.
+bool NamesProgram(const char* name) {
+  std::string program = ProgramFileName();
+  if (program.empty()) return false;
+  if (!std::strpbrk(name, "/\\")) return rtl::SameText(BaseName(program), name);
+  char* resolved = ::realpath(platform::NativePath(name).c_str(), nullptr);
+  bool same = resolved && program == resolved;
+  std::free(resolved);
+  return same;
+}
+
 }  // namespace
 
 HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
   if (!lpModuleName || !*lpModuleName) return nullptr;
+  if (NamesProgram(lpModuleName)) return const_cast<link_map*>(LoadedEntry(nullptr));
   // RTLD_NOLOAD finds a module only when it is already loaded; the extra reference is dropped
   // again at once, the module stays loaded by whoever loaded it.
   void* handle = ::dlopen(lpModuleName, RTLD_NOW | RTLD_NOLOAD);
@@ -65,6 +85,7 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
   if (!hModule) return CopyName(ProgramFileName(), lpFilename, nSize);
   const link_map* entry = LoadedEntry(hModule);
+  if (entry && !entry->l_prev) return CopyName(ProgramFileName(), lpFilename, nSize);
   if (!entry || !entry->l_name || !*entry->l_name) return 0;
   return CopyName(entry->l_name, lpFilename, nSize);
 }

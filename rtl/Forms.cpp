@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QWindow>
 
 namespace rtl {
 
@@ -58,16 +59,29 @@ void TForm::CreateWnd() {
   if (params.ExStyle & WS_EX_TOOLWINDOW) flags |= Qt::Tool;
 
   QPoint position = pos();
-  QWidget* owner = platform::WidgetOf(params.WndParent);
-  // The owner of a top-level window is its parent in Qt terms.
-  setParent(owner, flags);
+  // The owner keeps the window above it and is what a window-modal run blocks, but does not
+  // free it: the window is no Qt child of its owner.
+  owner_ = platform::WidgetOf(params.WndParent);
+  setParent(nullptr, flags);
   move(position);
+  SetTransientOwner();
   if (params.Style & WS_THICKFRAME) {
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   } else {
     setFixedSize(size());
   }
+}
+
+void TForm::SetTransientOwner() {
+  QWindow* owner = nullptr;
+  if (owner_) {
+    owner_->window()->winId();  // the window system's window of each, so one can own the other
+    owner = owner_->window()->windowHandle();
+  }
+  if (!owner && !windowHandle()) return;
+  winId();
+  windowHandle()->setTransientParent(owner);  // a re-created window may have lost its owner
 }
 
 void TForm::RecreateWnd() {

@@ -5,6 +5,7 @@
 #include "platform/Windows.h"
 
 #include <QDialog>
+#include <QPointer>
 
 namespace rtl {
 
@@ -34,6 +35,8 @@ class TForm : public QDialog {
   // The parameters the window was last created with.
   const TCreateParams& CreatedParams() const { return created_; }
   bool HandleAllocated() const { return handleAllocated_; }
+  // The owner window the form was last created with, null when none or once it is destroyed.
+  QWidget* Owner() const { return owner_; }
   // Creates the window anew from fresh creation parameters.
   void RecreateWnd();
 
@@ -47,8 +50,10 @@ class TForm : public QDialog {
 
  private:
   void CreateWnd();
+  void SetTransientOwner();
 
   TCreateParams created_;
+  QPointer<QWidget> owner_;
   bool handleAllocated_ = false;
 };
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of the string units with clang in build-fuzz and runs each for a
+# Builds the libFuzzer targets (the string units, the settings-file text, the component
+# reader) with clang in build-fuzz and runs each for a
 # bounded time on a copy of its seed corpus (tests/fuzz/corpus/<target>). Installs nothing.
 # A crash, leak or failed check fails the script; the input that caused it is kept in build-fuzz.
 #   scripts/fuzz.sh [seconds per target, default 20]
@@ -8,8 +9,8 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-${FUZZ_SECONDS:-20}}
 dir=build-fuzz
-targets=(fuzz_GetParameterValue fuzz_TDDBAddress fuzz_ChangeExtension)
-targets+=(fuzz_ReadComponents)
+targets=(fuzz_GetParameterValue fuzz_TDDBAddress fuzz_ChangeExtension fuzz_ProfileText
+  fuzz_ReadComponents)
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DMELROK_FUZZ=ON >/dev/null

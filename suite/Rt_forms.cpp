@@ -303,6 +303,14 @@ bool IsComponentOf(QWidget* window, QWidget* w) {
   return true;
 }
 
+// A windowed component of the window, or a button of a radio group (it stands for its group).
+bool IsHelpTarget(QWidget* window, QWidget* w) {
+  auto* group = qobject_cast<rtl::TRadioGroup*>(w->parentWidget());
+  auto* button = qobject_cast<QRadioButton*>(w);
+  if (group && button && group->Buttons().contains(button)) return true;
+  return IsComponentOf(window, w) && IsWindowedControl(w);
+}
+
 QWidget* ControlOf(QWidget* window, HWND item) {
   for (QWidget* w : window->findChildren<QWidget*>()) {
     if (!IsComponentOf(window, w) || !IsWindowedControl(w)) continue;
@@ -365,7 +373,9 @@ bool TServerDialog::HelpTopicDefined(const rtl::ShortString& topic) {
 }
 
 void TServerDialog::HelpFor(QWidget* control, QPoint globalPos) {
-  while (control && control != this && !IsWindowedControl(control))
+  // The widget under the pointer or in focus may be a part of a control (a memo's viewport, a
+  // combo box's edit box) or a label: help is for the nearest control that help can name.
+  while (control && control != this && !IsHelpTarget(this, control))
     control = control->parentWidget();
   HELPINFO info{};
   info.cbSize = sizeof info;

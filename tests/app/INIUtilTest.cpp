@@ -2,10 +2,14 @@
 #include "tests/support/TempFolder.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace app;
 using testing_support::ReadFile;
@@ -22,6 +26,40 @@ class SettingsFile : public ::testing::Test {
 
   TempFolder folder_;
   ScopedEnv windir_;
+};
+
+// Makes a folder refuse new entries while it lives, also for a superuser where the system lets
+// the folder be marked immutable.
+class FolderRefusingNewEntries {
+ public:
+  explicit FolderRefusingNewEntries(const std::string& folder) : folder_(folder) {
+    ::chmod(folder_.c_str(), 0555);
+    if (TakesNewEntries()) SetImmutable(true);
+  }
+  ~FolderRefusingNewEntries() {
+    SetImmutable(false);
+    ::chmod(folder_.c_str(), 0755);
+  }
+  bool TakesNewEntries() const {
+    std::string probe = folder_ + "/probe";
+    int fd = ::open(probe.c_str(), O_CREAT | O_WRONLY, 0600);
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+  }
+
+ private:
+  void SetImmutable(bool on) {
+    int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+      ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd >= 0) ::close(fd);
+  }
+  std::string folder_;
 };
 
 std::size_t FilesIn(const std::string& folder) {
@@ -53,11 +91,13 @@ TEST_F(SettingsFile, ReadsAsWindowsDoes) {
             "  melrokpm  =  \"/opt/palomir/\"  \r\n"
             "MelrokPM=second match loses\r\n"
             "Empty=\r\n"
+            "Unbalanced=\"abc'\r\n"
             "[Fitters]\r\nOther=later section loses\r\n");
   EXPECT_EQ(ReadIniString("fitters", "MELROKPM", "none"), "/opt/palomir/");
   // A key that exists with an empty value is not missing.
   EXPECT_EQ(ReadIniString("Fitters", "Empty", "none"), "");
   EXPECT_EQ(ReadIniString("Fitters", "Other", "none"), "none");
+  EXPECT_EQ(ReadIniString("Fitters", "Unbalanced", ""), "\"abc'");  // quotes kept
 }
 
 TEST_F(SettingsFile, LongTextsAreCutTo255) {
@@ -109,6 +149,8 @@ TEST_F(SettingsFile, RefusedWritesReturnFalseAndChangeNothing) {
   // Texts that would change the file's structure.
   EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "a\n[Other]\nKey=b"));
   EXPECT_FALSE(WriteIniString("Fitters", "Melrok=PM", "x"));
+  EXPECT_FALSE(WriteIniString("Fitters", " [Other", "x]"));    // would read as a section line
+  EXPECT_FALSE(WriteIniString("Fitters", "; MelrokPM", "x"));  // would read as a comment
   EXPECT_EQ(ReadFile(Ini()), before);
 
   SetIniFileName(folder_.File("missing-folder\\Tessora.INI"));
@@ -147,6 +189,28 @@ TEST_F(SettingsFile, AWriteIsAllOrNothing) {
   EXPECT_EQ(FilesIn(folder_.Path()), 1u);
 }
 
+TEST_F(SettingsFile, AFolderThatTakesNoNewFileStillLetsTheFileBeRewritten) {
+  WriteFile(Ini(), "[Fitters]\r\nMelrokPM=old\\\r\nOther=1\r\n");
+  FolderRefusingNewEntries refusing(folder_.Path());
+  if (refusing.TakesNewEntries()) GTEST_SKIP() << "this system lets the folder take new files";
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "a longer value\\"));
+  EXPECT_EQ(ReadFile(Ini()), "[Fitters]\r\nMelrokPM=a longer value\\\r\nOther=1\r\n");
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "n\\"));
+  EXPECT_EQ(ReadFile(Ini()), "[Fitters]\r\nMelrokPM=n\\\r\nOther=1\r\n");
+  SetIniFileName(folder_.File("Other.INI"));
+  EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "x"));  // no new file can be made there
+}
+
+TEST_F(SettingsFile, ANewFileGetsTheModeTheUmaskAllows) {
+  mode_t old = ::umask(002);
+  bool written = WriteIniString("Fitters", "MelrokPM", "x");
+  ::umask(old);
+  ASSERT_TRUE(written);
+  struct stat st {};
+  ::stat(Ini().c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0664u);
+}
+
 TEST(SettingsFilePath, DriveRootLikeDirectoryGivesTwoSeparators) {
   TempFolder folder;
   std::string root = folder.Path() + "/";
@@ -157,11 +221,20 @@ TEST(SettingsFilePath, DriveRootLikeDirectoryGivesTwoSeparators) {
   EXPECT_EQ(ReadFile(folder.File("Tessora.INI")), "[Fitters]\nMelrokPM=x\n");
 }
 
-TEST(SettingsFilePath, TooLongWindowsDirectoryLeavesThePathEmpty) {
+TEST(SettingsFilePath, AJoinedPathOf255IsKeptAndALongerOneLeavesThePathEmpty) {
   TempFolder folder;
-  for (std::size_t extra : {250u - folder.Path().size(), 260u - folder.Path().size()}) {
-    // 250 fits the Windows directory but not the joined path; 260 fits neither.
-    std::string windir = folder.Path() + "/" + std::string(extra - 1, 'w');
+  const std::size_t joined = std::string("\\Tessora.INI").size();
+  auto windirOf = [&](std::size_t length) {
+    return folder.Path() + "/" + std::string(length - folder.Path().size() - 1, 'w');
+  };
+  std::string fits = windirOf(255 - joined);
+  ScopedEnv env("WINDIR", fits.c_str());
+  INIUtil_Startup();
+  EXPECT_EQ(std::string(IniFileName()), fits + "\\Tessora.INI");
+
+  // 256 - 12 fits the Windows directory but not the joined path; 260 fits neither.
+  for (std::size_t length : {256 - joined, std::size_t{260}}) {
+    std::string windir = windirOf(length);
     ScopedEnv env("WINDIR", windir.c_str());
     INIUtil_Startup();
     EXPECT_STREQ(IniFileName(), "") << windir.size();

@@ -3,6 +3,9 @@
 #include "suite/DDB_Names.h"
 #include "suite/Rt_Param.h"
 #include "suite/Rt_Util.h"
+#include "rtl/Application.h"
+#include "rtl/Exceptions.h"
+#include "tests/support/ModalWatcher.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -57,4 +60,31 @@ TEST(ModuleTable, SuiteStringUnitsMakeTheirProcessWideObjectsAndReleaseThem) {
   EXPECT_EQ(suite::LastParameterString, nullptr);
   EXPECT_EQ(suite::WildCard, nullptr);
   EXPECT_EQ(suite::ScratchBuffer, nullptr);
+}
+
+namespace {
+
+std::string trail;
+void StartA() { trail += "start A;"; }
+void StopA() { trail += "stop A;"; }
+void StartB() { trail += "start B;"; }
+void StopB() { throw rtl::Exception("B cannot stop"); }
+void FailC() { throw rtl::Exception("Cannot allocate the environment"); }
+void StopC() { trail += "stop C;"; }
+void StartD() { trail += "start D;"; }
+
+}  // namespace
+
+TEST(ModuleTable, AStartUpThatRaisesIsShownAfterTheStartedModulesShutDownInReverse) {
+  const ModuleRow rows[] = {{1, "A", StartA, StopA},
+                            {2, "B", StartB, StopB},
+                            {3, "C", FailC, StopC},
+                            {4, "D", StartD, nullptr}};
+  rtl::Application::Instance()->SetTitle("PLDMelrokSetup");
+  testing_support::ModalWatcher watcher;
+  watcher.ExpectMessageBox();
+  EXPECT_FALSE(StartModules(rows));
+  // B's own failure to stop does not hide C's failure to start, nor stop A's shut-down.
+  EXPECT_EQ(trail, "start A;start B;stop A;");
+  EXPECT_EQ(watcher.MessageBoxes, QStringList{"PLDMelrokSetup|Cannot allocate the environment."});
 }

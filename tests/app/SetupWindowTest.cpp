@@ -5,8 +5,13 @@
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TempFolder.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QKeyEvent>
 #include <QFontInfo>
+#include <QListView>
+#include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -121,6 +126,51 @@ TEST_F(SetupWindow, RecordedDirectoryRoundTrips) {
   EXPECT_EQ(ReadFile(Ini()), "[Fitters]\nMelrokPM=C:\\Palomir\\\n");
 }
 
+TEST_F(SetupWindow, RecordedBytesRoundTripAndTypedCharactersAreRecordedWhole) {
+  // UTF-8 shows as its characters; a byte that is not UTF-8 (an ANSI "é") goes back as it was.
+  const std::string settings =
+      "[Fitters]\nMelrokPM=/opt/Gr\xC3\xBC\xC3\x9F"
+      "e/Caf\xE9\\\n";
+  TMelrokForm& form = OpenWith(settings);
+  EXPECT_TRUE(form.Edit1->text().startsWith(QString::fromUtf8("/opt/Grüße/Caf")));
+  EXPECT_TRUE(form.Edit1->text().endsWith("\\Palomir.exe"));
+  QTest::mouseClick(form.BSet, Qt::LeftButton);
+  EXPECT_EQ(ReadFile(Ini()), settings);
+
+  rtl::Application::Instance()->Initialize();
+  CloseForm();
+  TMelrokForm& typed = Open();
+  typed.Edit1->clear();
+  QTest::keyClicks(typed.Edit1, "/opt/Caf");
+  QKeyEvent eacute(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QString::fromUtf8("é"));
+  QApplication::sendEvent(typed.Edit1, &eacute);
+  QTest::keyClicks(typed.Edit1, "/Palomir.exe");
+  QTest::mouseClick(typed.BSet, Qt::LeftButton);
+  EXPECT_EQ(Recorded(), "/opt/Caf\xC3\xA9/");
+
+  // The cut to 255 bytes drops a character that would not fit whole.
+  rtl::Application::Instance()->Initialize();
+  CloseForm();
+  TMelrokForm& again = Open();
+  const std::string start = "/" + std::string(253, 'a');
+  again.Edit1->setText(QString::fromStdString(start) + QString::fromUtf8("é/Palomir.exe"));
+  QTest::mouseClick(again.BSet, Qt::LeftButton);
+  EXPECT_EQ(Recorded(), start);
+}
+
+TEST(SettingsText, AnyBytesRoundTripThroughTheEditBox) {
+  // Cut, overlong, surrogate and out-of-range sequences, and a stray byte after a 4-byte one.
+  for (std::string bytes : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xE2\x82",
+                            "\xF0\x9F\x98\x80\xE9"}) {
+    QLineEdit edit;
+    edit.setText(TextOf(bytes));
+    EXPECT_EQ(BytesOf(edit.text()), bytes);
+  }
+  EXPECT_EQ(TextOf("\xF0\x9F\x98\x80"), QString::fromUtf8("\xF0\x9F\x98\x80"));
+  EXPECT_EQ(CutWhole("ab\xF0\x9F\x98\x80\xE9", 5), "ab");
+  EXPECT_EQ(CutWhole("ab\xF0\x9F\x98\x80\xE9", 6), "ab\xF0\x9F\x98\x80");
+}
+
 TEST_F(SetupWindow, RecordedDirectoryWithoutSeparatorRunsTogetherAndSetRecordsItsParent) {
   TMelrokForm& form = OpenWith("[Fitters]\nMelrokPM=C:\\Tools\\Palomir\n");
   EXPECT_EQ(form.Edit1->text(), "C:\\Tools\\PalomirPalomir.exe");
@@ -176,11 +226,27 @@ TEST_F(SetupWindow, AcceleratorsPressTheirButtons) {
 
 TEST_F(SetupWindow, BrowsePutsTheChosenPathAndCancelKeepsTheText) {
   TMelrokForm& form = OpenWith("[Fitters]\nMelrokPM=/old/\n");
+  for (const char* file : {"PALOMIR.EXE", "palomir.exe", "Palomir.txt"})
+    WriteFile(folder_.File(file), "");
+  QStringList listed;
   ModalWatcher watcher;
-  watcher.Expect([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+  watcher.Expect([&](QWidget* modal) {
+    auto* dialog = static_cast<QFileDialog*>(modal);
+    auto* files = dialog->findChild<QFileSystemModel*>();
+    QSignalSpy loaded(files, &QFileSystemModel::directoryLoaded);  // read in the background
+    dialog->setDirectory(QString::fromStdString(folder_.Path()));
+    auto* view = dialog->findChild<QListView*>("listView");
+    EXPECT_TRUE(loaded.wait(2000));
+    for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row)
+      listed << view->model()->index(row, 0, view->rootIndex()).data().toString();
+    dialog->reject();
+  });
   QTest::mouseClick(form.Browse, Qt::LeftButton);
   EXPECT_EQ(watcher.Modals, QStringList{"QFileDialog"});
   EXPECT_EQ(form.Edit1->text(), "/old/Palomir.exe");
+  // The filter matches without regard to case, as on Windows.
+  listed.sort();
+  EXPECT_EQ(listed, (QStringList{"PALOMIR.EXE", "palomir.exe"}));
 
   const std::string chosen = folder_.File("fitter/Palomir.exe");  // need not exist
   watcher.Expect([&](QWidget* modal) {

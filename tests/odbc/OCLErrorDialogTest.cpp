@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -106,15 +107,21 @@ TEST(ErrorDialog, AnUnreadableRecordWithAnEmptyTitle) {
   rtl::Application::Instance()->SetTitle("");
   testing_support::ModalWatcher watcher;
   QString caption, memo, state, native;
-  bool closedByEnter = false;
+  bool detailsByEnter = false, closedByEnter = false;
   watcher.Expect([&](QWidget* modal) {
     auto* d = qobject_cast<TOEErrorDialog*>(modal);
     caption = d->windowTitle();
     memo = d->Memo1->toPlainText();
     state = d->Edit1->text();
     native = d->Edit2->text();
-    // Enter reaches the default button, OK.
-    QTest::keyClick(d, Qt::Key_Return);
+    // Enter presses the focused button; in an edit box it reaches the default button, OK.
+    QApplication::setActiveWindow(d);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(d));
+    d->Button2->setFocus();
+    QTest::keyClick(d->Button2, Qt::Key_Return);
+    detailsByEnter = d->isVisible() && d->DetailsShown;
+    d->Edit1->setFocus();
+    QTest::keyClick(d->Edit1, Qt::Key_Return);
     closedByEnter = !d->isVisible();
     if (!closedByEnter) d->Button1->click();
   });
@@ -124,6 +131,7 @@ TEST(ErrorDialog, AnUnreadableRecordWithAnEmptyTitle) {
   EXPECT_EQ(memo, "Unable to Retrieve ODBC Error");
   EXPECT_EQ(state, "");
   EXPECT_EQ(native, "0");
+  EXPECT_TRUE(detailsByEnter);
   EXPECT_TRUE(closedByEnter);
 }
 

@@ -2,7 +2,9 @@
 #include "suite/Rt_forms.h"
 #include "tests/suite/TestRouter.h"
 
+#include <QPointer>
 #include <QWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace suite;
@@ -55,22 +57,28 @@ TEST(ServerDialogFrame, WindowIsAFixedDialogWithHelpButtonAndNoOwnerWithoutRoute
   EXPECT_EQ(dialog.maximumSize(), QSize(200, 100));
 }
 
-TEST(ServerDialogFrame, OwnerIsTheHostsMainWindowAskedAgainOnRecreate) {
-  QWidget hostWindow;
+TEST(ServerDialogFrame, OwnerIsTheHostsMainWindowAskedAgainOnRecreateAndFreesNothing) {
+  auto* hostWindow = new QWidget;
   QWidget otherHostWindow;
   TestRouter router(TEST_ROUTER_FULL);
-  router.SetClientMainWindow(platform::HandleOf(&hostWindow));
+  router.SetClientMainWindow(platform::HandleOf(hostWindow));
 
-  TServerDialog dialog;
-  dialog.show();
-  EXPECT_EQ(dialog.parentWidget(), &hostWindow);
-  EXPECT_TRUE(dialog.isWindow());
+  QPointer<TServerDialog> dialog = new TServerDialog;
+  dialog->show();
+  EXPECT_EQ(dialog->Owner(), hostWindow);
+  EXPECT_EQ(dialog->windowHandle()->transientParent(), hostWindow->windowHandle());
+  // The host's main window going first leaves the dialog alive, without an owner.
+  delete hostWindow;
+  ASSERT_FALSE(dialog.isNull());
+  EXPECT_EQ(dialog->Owner(), nullptr);
+  EXPECT_EQ(dialog->windowHandle()->transientParent(), nullptr);
 
   router.SetClientMainWindow(platform::HandleOf(&otherHostWindow));
-  dialog.RecreateWnd();
-  EXPECT_EQ(dialog.parentWidget(), &otherHostWindow);
-  EXPECT_TRUE(dialog.isVisible());
-  dialog.setParent(nullptr);  // the dialog outlives neither host window here
+  dialog->RecreateWnd();
+  EXPECT_EQ(dialog->windowHandle()->transientParent(), otherHostWindow.windowHandle());
+  EXPECT_TRUE(dialog->isWindow());
+  EXPECT_TRUE(dialog->isVisible());
+  delete dialog;
 }
 
 TEST(ServerDialogFrame, HelpFileNameStartsEmptyAndIsSetByName) {

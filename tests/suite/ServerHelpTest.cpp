@@ -7,8 +7,10 @@
 #include "tests/support/TempFolder.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -45,6 +47,11 @@ struct FitterDialog : TServerDialog {
     notes = static_cast<QTextEdit*>(add(new QTextEdit(this), "Notes", 190));
     memo = static_cast<QPlainTextEdit*>(add(new QPlainTextEdit(this), "Memo", 220));
     pages = static_cast<QTabWidget*>(add(new QTabWidget(this), "Pages", 250));
+    list = static_cast<QListWidget*>(add(new QListWidget(this), "List", 10));
+    list->move(220, 10);
+    combo = static_cast<QComboBox*>(add(new QComboBox(this), "Combo", 40));
+    combo->move(220, 40);
+    combo->setEditable(true);
   }
   QLineEdit* edit;
   QPushButton* ok;
@@ -53,6 +60,8 @@ struct FitterDialog : TServerDialog {
   QTextEdit* notes;
   QPlainTextEdit* memo;
   QTabWidget* pages;
+  QListWidget* list;
+  QComboBox* combo;
 };
 
 const std::string Topic = "PLD_FitterSetup1abc&more.:x";
@@ -64,7 +73,9 @@ class ServerHelp : public ::testing::Test {
     std::string program = QCoreApplication::applicationDirPath().toStdString();
     mapFile_ = program + "/HelpTest.id";
     testing_support::WriteFile(mapFile_, "Other = 1\r\nPLD_x_y=2 | " + Topic + "_Edit1 = 3\r\n" +
-                                             Topic + "_Mode=4\n" + Topic + "_BOk\n");
+                                             Topic + "_Mode=4\n" + Topic + "_BOk\n" + Topic +
+                                             "_Memo=5 | " + Topic + "_List=6 | " + Topic +
+                                             "_Combo=7\n");
     dialog_.show();
     router_.Clear();
   }
@@ -143,10 +154,17 @@ TEST_F(ServerHelp, F1AndWhatsThisReachTheControl) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_));
   dialog_.edit->setFocus();
   QTest::keyClick(dialog_.edit, Qt::Key_F1);
-  QWhatsThis::enterWhatsThisMode();
-  QTest::mouseClick(dialog_.group->Buttons()[0], Qt::LeftButton);
+  // A click lands on the widget under the pointer, which may be a part of the control.
+  for (QWidget* part :
+       {static_cast<QWidget*>(dialog_.group->Buttons()[0]), dialog_.memo->viewport(),
+        dialog_.list->viewport(), static_cast<QWidget*>(dialog_.combo->lineEdit())}) {
+    QWhatsThis::enterWhatsThisMode();
+    QTest::mouseClick(part, Qt::LeftButton);
+  }
   EXPECT_EQ(HelpRequests(),
-            (std::vector<std::string>{Request(Topic + "_Edit1"), Request(Topic + "_Mode")}));
+            (std::vector<std::string>{Request(Topic + "_Edit1"), Request(Topic + "_Mode"),
+                                      Request(Topic + "_Memo"), Request(Topic + "_List"),
+                                      Request(Topic + "_Combo")}));
 }
 
 TEST_F(ServerHelp, MissingMapFileAsksForNoHelpTopic) {
