@@ -1,13 +1,15 @@
 #pragma once
 // The statement component: SQL text with ":name" parameter markers, prepared and executed
 // under a connection, synchronously or in the driver's asynchronous mode, with parameters
-// bound to the caller's buffers and long data sent in pieces.
+// bound to the caller's buffers and long data sent in pieces; result columns bound to buffers
+// of RowSetSize rows and fetched rowset by rowset.
 
 #include "odbc/OCLBase.h"
 #include "odbc/OCLConnection.h"
 #include "odbc/OCLTypes.h"
 
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -103,6 +105,45 @@ class THstmt : public THbase {
   // column binding.
   void AddColType(SQLUSMALLINT Column, SQLSMALLINT SqlType);
 
+  // Result columns, bound on first use to buffers of RowSetSize rows: character and binary
+  // values up to 255 and 256 bytes, numbers, dates and times by their type. A long-data column
+  // (a long type, or any type without a buffer) gets a memory stream for each row instead.
+  void BindCols();
+  // The number of result columns; binds them when they are not bound.
+  SQLUSMALLINT ColCount();
+  std::string ColAttrString(SQLUSMALLINT Column, SQLUSMALLINT Field);
+  SQLLEN ColAttrInteger(SQLUSMALLINT Column, SQLUSMALLINT Field);
+  // The number of a result column by name, matched without regard to case; an unknown name
+  // raises rtl::Exception.
+  SQLUSMALLINT ColumnNumber(std::string_view ColumnName);
+  // Marks a result column as part of the key of generated statements.
+  void SetPrimary(SQLUSMALLINT Column, bool Value = true);
+  // The pending operation of a row of the rowset (roUpdate 1, roDelete 2, roRefresh 4, roInsert
+  // 8): the low four bits of its mark; 0 for a row outside the rowset.
+  SQLUSMALLINT RowMark(SQLULEN Row) const;
+  void SetRowMark(SQLULEN Row, SQLUSMALLINT Operation);
+
+  // The bound records, in column order, then the row status, the marks and the bookmarks.
+  const std::vector<std::unique_ptr<TColRec>>& Columns() const { return columns_; }
+  const std::vector<TColName>& ColNames() const { return colNames_; }
+  TColRec* RowStatus() const { return rowStatus_; }
+  // The driver's status of a row of the rowset (SQL_ROW_SUCCESS, SQL_ROW_NOROW, ...).
+  SQLUSMALLINT RowStatus(SQLULEN Row) const {
+    if (!rowStatus_ || Row < 1 || Row > rowSetSize_) return SQL_ROW_NOROW;
+    SQLUSMALLINT status;
+    std::memcpy(&status, RowAddress(rowStatus_->Data.get(), Row, SQL_C_USHORT), sizeof status);
+    return status;
+  }
+  TColRec* RowMarks() const { return rowMarks_; }
+  TColRec* Bookmarks() const { return bookmarks_; }
+  SQLULEN RowsFetched() const { return rowsFetched_; }
+  bool HasUnboundCols() const { return hasUnboundCols_; }
+  bool ColsBound() const { return colsBound_; }
+  SQLLEN BookmarkLength() const { return bookmarkLength_; }
+
+  // The bookmark of a row of the rowset (with BindBookmarks).
+  std::vector<std::byte> Bookmark(SQLULEN Row) const;
+
   // State.
   bool Prepared() const { return prepared_; }
   bool Executed() const { return executed_; }
@@ -196,6 +237,13 @@ class THstmt : public THbase {
   template <class Bind1>
   void ForEachNumber(std::string_view ParamName, Bind1 bind);
 
+  // Column binding's steps.
+  void DropLeftoverColumns();
+  void BindColumn(SQLUSMALLINT Column);
+  TColRec* AppendRowArray();
+  void BindBookmarkColumn();
+  void SetRowArrayAttributes();
+
   // hDbc reads as none once the connection is destroyed; the plain pointer only tells which
   // connection a notification is about.
   rtl::TComponentRef<THdbc> hDbc_;
@@ -219,7 +267,7 @@ class THstmt : public THbase {
   bool hasTargetTable_ = false;
   std::string targetTable_;
   std::vector<std::string> paramNames_;
-  std::vector<std::string> colNames_;
+  std::vector<TColName> colNames_;
   std::string sql_;
   SQLUINTEGER cursorAttributes_ = 0;
 
