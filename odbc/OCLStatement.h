@@ -141,8 +141,19 @@ class THstmt : public THbase {
   bool ColsBound() const { return colsBound_; }
   SQLLEN BookmarkLength() const { return bookmarkLength_; }
 
+  // Fetches the next rowset into the column buffers (binding them first); false at the end,
+  // raising nothing. Long data is read whole for every fetched row, unless BlobDeferral leaves
+  // it to ReadBlob. OnFetch follows each rowset.
+  bool Fetch();
+  // The same for a scrollable cursor: SQL_FETCH_NEXT, _PRIOR, _FIRST, _LAST, _ABSOLUTE or
+  // _RELATIVE with its offset.
+  bool FetchScroll(SQLSMALLINT Orientation, SQLLEN Offset);
+  // The rowset that starts Offset rows from a bookmarked row (with BindBookmarks).
+  bool FetchBookmark(const std::vector<std::byte>& Bookmark, SQLLEN Offset = 0);
   // The bookmark of a row of the rowset (with BindBookmarks).
   std::vector<std::byte> Bookmark(SQLULEN Row) const;
+  // Reads the long-data value of one column of one row of the rowset, when not read yet.
+  void ReadBlob(SQLUSMALLINT Column, SQLULEN Row);
 
   // State.
   bool Prepared() const { return prepared_; }
@@ -244,6 +255,15 @@ class THstmt : public THbase {
   void BindBookmarkColumn();
   void SetRowArrayAttributes();
 
+  // Fetching's steps.
+  void BeginFetch();
+  bool FinishFetch(SQLRETURN Ret);
+  void RequireLongDataReadable();
+  void ReadLongData();
+  bool RowHasData(SQLULEN Row) const;
+  void PositionOn(SQLULEN Row);
+  void ReadLongValue(TColRec& Rec, SQLUSMALLINT Column, SQLULEN Row);
+
   // hDbc reads as none once the connection is destroyed; the plain pointer only tells which
   // connection a notification is about.
   rtl::TComponentRef<THdbc> hDbc_;
@@ -288,6 +308,9 @@ class THstmt : public THbase {
   bool running_ = false;
   // While an asynchronous execution polls: the call that polls it.
   std::function<SQLRETURN()> polling_;
+
+  // The bookmark the driver reads for FetchBookmark.
+  std::vector<std::byte> fetchBookmark_;
 };
 
 }  // namespace ocl
