@@ -19,6 +19,10 @@
 
 namespace ocl {
 
+class TCell;
+class TRowView;
+class TRows;
+
 // How long data reaches the driver: as the driver asks (bpDetect), in BlobSize pieces at
 // execution (bpByParts), or in one piece from the bound block (bpByExec).
 enum TBlobPlacement : std::uint8_t { bpDetect = 0, bpByParts = 1, bpByExec = 2 };
@@ -154,6 +158,13 @@ class THstmt : public THbase {
   std::vector<std::byte> Bookmark(SQLULEN Row) const;
   // Reads the long-data value of one column of one row of the rowset, when not read yet.
   void ReadBlob(SQLUSMALLINT Column, SQLULEN Row);
+
+  // Typed access to the values of the rowset (OCLCells.h), rows counted from 1; and the rows
+  // of the result as a range that fetches rowset by rowset (OCLRows.h).
+  TCell Cell(SQLUSMALLINT Column, SQLULEN Row);
+  TCell Cell(std::string_view ColumnName, SQLULEN Row);
+  TRowView Row(SQLULEN Row);
+  TRows Rows();
 
   // State.
   bool Prepared() const { return prepared_; }
