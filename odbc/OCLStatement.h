@@ -1,13 +1,15 @@
 #pragma once
 // The statement component: SQL text with ":name" parameter markers, prepared and executed
 // under a connection, synchronously or in the driver's asynchronous mode, with parameters
-// bound to the caller's buffers and long data sent in pieces.
+// bound to the caller's buffers and long data sent in pieces; result columns bound to buffers
+// of RowSetSize rows and fetched rowset by rowset.
 
 #include "odbc/OCLBase.h"
 #include "odbc/OCLConnection.h"
 #include "odbc/OCLTypes.h"
 
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -16,6 +18,10 @@
 #include <vector>
 
 namespace ocl {
+
+class TCell;
+class TRowView;
+class TRows;
 
 // How long data reaches the driver: as the driver asks (bpDetect), in BlobSize pieces at
 // execution (bpByParts), or in one piece from the bound block (bpByExec).
@@ -102,6 +108,63 @@ class THstmt : public THbase {
   // Names the SQL type of a result column instead of the driver; has effect at the next
   // column binding.
   void AddColType(SQLUSMALLINT Column, SQLSMALLINT SqlType);
+
+  // Result columns, bound on first use to buffers of RowSetSize rows: character and binary
+  // values up to 255 and 256 bytes, numbers, dates and times by their type. A long-data column
+  // (a long type, or any type without a buffer) gets a memory stream for each row instead.
+  void BindCols();
+  // The number of result columns; binds them when they are not bound.
+  SQLUSMALLINT ColCount();
+  std::string ColAttrString(SQLUSMALLINT Column, SQLUSMALLINT Field);
+  SQLLEN ColAttrInteger(SQLUSMALLINT Column, SQLUSMALLINT Field);
+  // The number of a result column by name, matched without regard to case; an unknown name
+  // raises rtl::Exception.
+  SQLUSMALLINT ColumnNumber(std::string_view ColumnName);
+  // Marks a result column as part of the key of generated statements.
+  void SetPrimary(SQLUSMALLINT Column, bool Value = true);
+  // The pending operation of a row of the rowset (roUpdate 1, roDelete 2, roRefresh 4, roInsert
+  // 8): the low four bits of its mark; 0 for a row outside the rowset.
+  SQLUSMALLINT RowMark(SQLULEN Row) const;
+  void SetRowMark(SQLULEN Row, SQLUSMALLINT Operation);
+
+  // The bound records, in column order, then the row status, the marks and the bookmarks.
+  const std::vector<std::unique_ptr<TColRec>>& Columns() const { return columns_; }
+  const std::vector<TColName>& ColNames() const { return colNames_; }
+  TColRec* RowStatus() const { return rowStatus_; }
+  // The driver's status of a row of the rowset (SQL_ROW_SUCCESS, SQL_ROW_NOROW, ...).
+  SQLUSMALLINT RowStatus(SQLULEN Row) const {
+    if (!rowStatus_ || Row < 1 || Row > rowSetSize_) return SQL_ROW_NOROW;
+    SQLUSMALLINT status;
+    std::memcpy(&status, RowAddress(rowStatus_->Data.get(), Row, SQL_C_USHORT), sizeof status);
+    return status;
+  }
+  TColRec* RowMarks() const { return rowMarks_; }
+  TColRec* Bookmarks() const { return bookmarks_; }
+  SQLULEN RowsFetched() const { return rowsFetched_; }
+  bool HasUnboundCols() const { return hasUnboundCols_; }
+  bool ColsBound() const { return colsBound_; }
+  SQLLEN BookmarkLength() const { return bookmarkLength_; }
+
+  // Fetches the next rowset into the column buffers (binding them first); false at the end,
+  // raising nothing. Long data is read whole for every fetched row, unless BlobDeferral leaves
+  // it to ReadBlob. OnFetch follows each rowset.
+  bool Fetch();
+  // The same for a scrollable cursor: SQL_FETCH_NEXT, _PRIOR, _FIRST, _LAST, _ABSOLUTE or
+  // _RELATIVE with its offset.
+  bool FetchScroll(SQLSMALLINT Orientation, SQLLEN Offset);
+  // The rowset that starts Offset rows from a bookmarked row (with BindBookmarks).
+  bool FetchBookmark(const std::vector<std::byte>& Bookmark, SQLLEN Offset = 0);
+  // The bookmark of a row of the rowset (with BindBookmarks).
+  std::vector<std::byte> Bookmark(SQLULEN Row) const;
+  // Reads the long-data value of one column of one row of the rowset, when not read yet.
+  void ReadBlob(SQLUSMALLINT Column, SQLULEN Row);
+
+  // Typed access to the values of the rowset (OCLCells.h), rows counted from 1; and the rows
+  // of the result as a range that fetches rowset by rowset (OCLRows.h).
+  TCell Cell(SQLUSMALLINT Column, SQLULEN Row);
+  TCell Cell(std::string_view ColumnName, SQLULEN Row);
+  TRowView Row(SQLULEN Row);
+  TRows Rows();
 
   // State.
   bool Prepared() const { return prepared_; }
@@ -196,6 +259,22 @@ class THstmt : public THbase {
   template <class Bind1>
   void ForEachNumber(std::string_view ParamName, Bind1 bind);
 
+  // Column binding's steps.
+  void DropLeftoverColumns();
+  void BindColumn(SQLUSMALLINT Column);
+  TColRec* AppendRowArray();
+  void BindBookmarkColumn();
+  void SetRowArrayAttributes();
+
+  // Fetching's steps.
+  void BeginFetch();
+  bool FinishFetch(SQLRETURN Ret);
+  void RequireLongDataReadable();
+  void ReadLongData();
+  bool RowHasData(SQLULEN Row) const;
+  void PositionOn(SQLULEN Row);
+  void ReadLongValue(TColRec& Rec, SQLUSMALLINT Column, SQLULEN Row);
+
   // hDbc reads as none once the connection is destroyed; the plain pointer only tells which
   // connection a notification is about.
   rtl::TComponentRef<THdbc> hDbc_;
@@ -219,7 +298,7 @@ class THstmt : public THbase {
   bool hasTargetTable_ = false;
   std::string targetTable_;
   std::vector<std::string> paramNames_;
-  std::vector<std::string> colNames_;
+  std::vector<TColName> colNames_;
   std::string sql_;
   SQLUINTEGER cursorAttributes_ = 0;
 
@@ -240,6 +319,9 @@ class THstmt : public THbase {
   bool running_ = false;
   // While an asynchronous execution polls: the call that polls it.
   std::function<SQLRETURN()> polling_;
+
+  // The bookmark the driver reads for FetchBookmark.
+  std::vector<std::byte> fetchBookmark_;
 };
 
 }  // namespace ocl

@@ -2,28 +2,6 @@
 
 namespace ocl {
 
-SQLLEN CTypeSize(SQLSMALLINT CType) {
-  switch (CType) {
-    case SQL_C_CHAR:
-    case SQL_C_BINARY: return 256;
-    case SQL_C_FLOAT:
-    case SQL_C_SLONG:
-    case SQL_C_ULONG: return 4;
-    case SQL_C_DOUBLE:
-    case SQL_C_SBIGINT:
-    case SQL_C_UBIGINT: return 8;
-    case SQL_C_TYPE_DATE:
-    case SQL_C_TYPE_TIME: return 6;
-    case SQL_C_TYPE_TIMESTAMP: return 16;
-    case SQL_C_STINYINT:
-    case SQL_C_UTINYINT:
-    case SQL_C_BIT: return 1;
-    case SQL_C_SSHORT:
-    case SQL_C_USHORT: return 2;
-    default: return 0;
-  }
-}
-
 SQLSMALLINT CTypeSqlType(SQLSMALLINT CType) {
   switch (CType) {
     case SQL_C_CHAR:

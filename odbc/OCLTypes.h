@@ -8,11 +8,33 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ocl {
 
 // Bytes of one value of a C type in a row array; 0 for a type the library does not bind.
-SQLLEN CTypeSize(SQLSMALLINT CType);
+// Inline: every access to a cell of a rowset goes through it.
+inline SQLLEN CTypeSize(SQLSMALLINT CType) {
+  switch (CType) {
+    case SQL_C_CHAR:
+    case SQL_C_BINARY: return 256;
+    case SQL_C_FLOAT:
+    case SQL_C_SLONG:
+    case SQL_C_ULONG: return 4;
+    case SQL_C_DOUBLE:
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT: return 8;
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TYPE_TIME: return 6;
+    case SQL_C_TYPE_TIMESTAMP: return 16;
+    case SQL_C_STINYINT:
+    case SQL_C_UTINYINT:
+    case SQL_C_BIT: return 1;
+    case SQL_C_SSHORT:
+    case SQL_C_USHORT: return 2;
+    default: return 0;
+  }
+}
 // The SQL type recorded for an internal row array of that C type.
 SQLSMALLINT CTypeSqlType(SQLSMALLINT CType);
 // The element of a row array for a row counted from 1.
@@ -48,6 +70,19 @@ struct TColRec {
   std::string Text;
   // Part of the key of generated statements.
   bool Primary = false;
+  // Only for a long-data column in a rowset of several rows: the values of rows 2 on (row 1's
+  // is Stream), and for every row whether its value was read (BlobDeferral leaves them unread).
+  std::vector<rtl::TMemoryStream> MoreStreams;
+  std::vector<bool> Loaded;
+
+  // The long-data value of a row of the rowset, counted from 1.
+  rtl::TMemoryStream& RowStream(SQLULEN Row) { return Row <= 1 ? *Stream : MoreStreams[Row - 2]; }
+};
+
+// A result column's name and display size.
+struct TColName {
+  std::string Name;
+  SQLLEN DisplaySize = 0;
 };
 
 // A result column whose SQL type the caller names instead of the driver.

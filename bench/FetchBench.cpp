@@ -1,0 +1,100 @@
+// Fetching Rows() rows (INTEGER, VARCHAR(40), DOUBLE) in rowsets of 1,000 into a vector of
+// rows: with plain ODBC calls, and through the library's range of rows and typed cells.
+
+#include "bench/BenchSupport.h"
+
+#include <cstdint>
+#include <set>
+#include <stdexcept>
+
+namespace bench {
+
+namespace {
+
+struct TFetchedRow {
+  std::int64_t Id;
+  std::string Name;
+  double Amount;
+};
+
+constexpr SQLULEN RowSet = 1000;
+constexpr SQLLEN NameLength = 41;  // VARCHAR(40) and its NUL
+const char* const Select = "SELECT id, name, amount FROM fetch_rows";
+
+// The table, made once per driver and program run.
+void Fill(const TDriver& Driver) {
+  static std::set<std::string> filled;
+  if (!filled.insert(Driver.Name).second) return;
+  TRawConnection db(Driver);
+  db.Exec("DROP TABLE IF EXISTS fetch_rows");
+  db.Exec("CREATE TABLE fetch_rows (id INTEGER, name VARCHAR(40), amount " + Driver.DoubleType +
+          ")");
+  db.Exec("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < " +
+          std::to_string(Rows()) +
+          ") INSERT INTO fetch_rows SELECT x, 'fetched row number ' || x, x * 0.25 FROM c");
+}
+
+void Check(benchmark::State& State, const std::vector<TFetchedRow>& Fetched) {
+  if (Fetched.size() != Rows()) State.SkipWithError("not every row was fetched");
+  benchmark::DoNotOptimize(Fetched.data());
+}
+
+void Raw(benchmark::State& State, const TDriver& Driver) {
+  Fill(Driver);
+  TRawConnection db(Driver);
+  for (auto _ : State) {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    Ensure(SQLAllocHandle(SQL_HANDLE_STMT, db.Dbc(), &stmt), SQL_HANDLE_DBC, db.Dbc());
+    SQLULEN fetched = 0;
+    std::vector<std::int32_t> ids(RowSet);
+    std::vector<char> names(RowSet * NameLength);
+    std::vector<double> amounts(RowSet);
+    std::vector<SQLLEN> idInd(RowSet), nameInd(RowSet), amountInd(RowSet);
+    Ensure(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, ocl::IntegerAttribute(RowSet), 0),
+           SQL_HANDLE_STMT, stmt);
+    Ensure(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_HANDLE_STMT, stmt);
+    std::string text = Select;
+    Ensure(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQL_HANDLE_STMT,
+           stmt);
+    SQLBindCol(stmt, 1, SQL_C_SLONG, ids.data(), 0, idInd.data());
+    SQLBindCol(stmt, 2, SQL_C_CHAR, names.data(), NameLength, nameInd.data());
+    SQLBindCol(stmt, 3, SQL_C_DOUBLE, amounts.data(), 0, amountInd.data());
+    std::vector<TFetchedRow> rows;
+    rows.reserve(Rows());
+    SQLRETURN ret;
+    while ((ret = SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0)) != SQL_NO_DATA) {
+      Ensure(ret, SQL_HANDLE_STMT, stmt);
+      for (SQLULEN i = 0; i < fetched; ++i) {
+        if (nameInd[i] >= NameLength) throw std::runtime_error("a name was cut");
+        rows.push_back({idInd[i] == SQL_NULL_DATA ? 0 : ids[i],
+                        std::string(&names[i * NameLength], nameInd[i] > 0 ? nameInd[i] : 0),
+                        amountInd[i] == SQL_NULL_DATA ? 0 : amounts[i]});
+      }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    Check(State, rows);
+  }
+}
+
+void Library(benchmark::State& State, const TDriver& Driver) {
+  Fill(Driver);
+  auto db = LibraryConnection(Driver);
+  for (auto _ : State) {
+    std::unique_ptr<ocl::THstmt> stmt(rtl::TComponent::Create<ocl::THstmt>(nullptr));
+    stmt->SethDbc(db.get());
+    stmt->SetRowSetSize(RowSet);
+    stmt->SetSQL(Select);
+    stmt->Execute();
+    std::vector<TFetchedRow> rows;
+    rows.reserve(Rows());
+    for (auto& row : stmt->Rows())
+      rows.push_back({row[1].AsInteger(), row[2].AsString(), row[3].AsDouble()});
+    Check(State, rows);
+  }
+}
+
+const TWorkload workload([] { RegisterPair("fetch", Raw, Library); });
+
+}  // namespace
+
+}  // namespace bench

@@ -1,0 +1,106 @@
+#pragma once
+// Typed access to the values of a statement's rowset: a cell (one column of one row) read as
+// text, integer, double, bytes, date or time, or written into its buffer; and a row of cells.
+
+#include "odbc/OCLStatement.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ocl {
+
+// One value of the rowset, rows counted from 1. Reading converts where that makes sense and
+// raises rtl::EConvertError, naming column and row, where it does not. A character or binary
+// value cut to its buffer is never read as if it were whole: reading it raises rtl::Exception
+// with the remedy. NULL reads as an empty text, 0 or an empty value (IsNull tells). Long data
+// that BlobDeferral left unread is read on first access.
+class TCell {
+ public:
+  TCell(THstmt& Statement, SQLUSMALLINT Column, SQLULEN Row)
+      : stmt_(&Statement), column_(Column), row_(Row) {
+    if (!Statement.ColsBound() || Column < 1 || Column > Statement.ColNames().size() || Row < 1 ||
+        Row > Statement.RowSetSize())
+      Settle();
+    rec_ = Statement.Columns()[Column - 1].get();
+  }
+
+  SQLUSMALLINT Column() const { return column_; }
+  SQLULEN Row() const { return row_; }
+  // The length of the value in bytes, or SQL_NULL_DATA, or SQL_NO_TOTAL.
+  SQLLEN Indicator() const { return rec_->Ind[row_ - 1]; }
+  // The value is longer than its buffer, which holds only its start.
+  bool IsCut() const;
+  bool IsLongData() const { return !rec_->Data; }
+
+  bool IsNull() {
+    if (!rec_->Data) Load();
+    return Ind() == SQL_NULL_DATA;
+  }
+  std::string AsString();
+  std::int64_t AsInteger();
+  double AsDouble();
+  std::vector<std::byte> AsBytes();
+  SQL_DATE_STRUCT AsDate();
+  SQL_TIME_STRUCT AsTime();
+  SQL_TIMESTAMP_STRUCT AsTimestamp();
+  // The value of a long-data cell.
+  rtl::TMemoryStream& Stream();
+
+  // Fill the buffer and indicator (a long-data cell: its stream). A value that does not fit
+  // (a text above the 255 characters of a character buffer, a number beyond the column's
+  // type) is refused, never cut.
+  void SetNull();
+  void SetString(std::string_view Value);
+  void SetInteger(std::int64_t Value);
+  void SetDouble(double Value);
+  void SetBytes(const void* Value, std::size_t Size);
+  void SetDate(const SQL_DATE_STRUCT& Value);
+  void SetTime(const SQL_TIME_STRUCT& Value);
+  void SetTimestamp(const SQL_TIMESTAMP_STRUCT& Value);
+
+ private:
+  // Binds the columns when they are not bound; raises for a cell outside the rowset.
+  void Settle();
+  std::byte* Element() const { return RowAddress(rec_->Data.get(), row_, rec_->CType); }
+  SQLLEN& Ind() const { return rec_->Ind[row_ - 1]; }
+  void Load();
+  // A character or binary value (bound or long) without a copy.
+  std::string_view Bytes();
+  void WriteBytes(std::string_view Value, std::size_t Capacity);
+  template <class T>
+  void StoreInteger(std::int64_t Value);
+  template <class T>
+  void Store(const T& Value);
+  std::string Where() const;
+  [[noreturn]] void Refuse(const std::string& What) const;
+  [[noreturn]] void RefuseCut() const;
+
+  THstmt* stmt_;
+  TColRec* rec_;
+  SQLUSMALLINT column_;
+  SQLULEN row_;
+};
+
+// A row of the rowset: its cells by column number or by name (without regard to case).
+class TRowView {
+ public:
+  TRowView() = default;
+  TRowView(THstmt& Statement, SQLULEN Row) : stmt_(&Statement), row_(Row) {}
+
+  SQLULEN Number() const { return row_; }
+  TCell operator[](SQLUSMALLINT Column) const { return TCell(*stmt_, Column, row_); }
+  TCell operator[](std::string_view ColumnName) const;
+  // The driver's status of the row (SQL_ROW_SUCCESS, ...).
+  SQLUSMALLINT Status() const { return stmt_->RowStatus(row_); }
+  SQLUSMALLINT Mark() const { return stmt_->RowMark(row_); }
+  void SetMark(SQLUSMALLINT Operation) const { stmt_->SetRowMark(row_, Operation); }
+
+ private:
+  THstmt* stmt_ = nullptr;
+  SQLULEN row_ = 0;
+};
+
+}  // namespace ocl

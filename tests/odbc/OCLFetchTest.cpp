@@ -1,0 +1,397 @@
+// Result sets on the real drivers: column binding, fetching rowsets, long data, typed cells,
+// scrolling and bookmarks.
+
+#include "tests/odbc/OdbcTestSupport.h"
+
+#include <cstring>
+#include <set>
+
+using namespace ocl;
+using ocl_test::ExecSql;
+using ocl_test::Raised;
+
+namespace {
+
+std::unique_ptr<THstmt> NewStatement(THdbc& db, const std::string& sql,
+                                     SQLUINTEGER rowSetSize = 1) {
+  std::unique_ptr<THstmt> stmt(rtl::TComponent::Create<THstmt>(nullptr));
+  stmt->SetName("Query");
+  stmt->SethDbc(&db);
+  stmt->SetRowSetSize(rowSetSize);
+  stmt->SetSQL(sql);
+  return stmt;
+}
+
+std::string Pattern(std::size_t size, int step) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + (i * step) % 26);
+  return bytes;
+}
+
+std::vector<std::byte> AsByteVector(const std::string& text) {
+  auto* first = reinterpret_cast<const std::byte*>(text.data());
+  return std::vector<std::byte>(first, first + text.size());
+}
+
+class FetchTest : public ocl_test::OdbcTest, public ::testing::WithParamInterface<const char*> {
+ protected:
+  void SetUp() override {
+    OdbcTest::SetUp();
+    db_ = ocl_test::NewConnection();
+    if (Sqlite())
+      ocl_test::UseSqlite(*db_, folder_.File("fetch.sqlite"));
+    else
+      ocl_test::UsePostgres(*db_);
+    db_->Connect();
+  }
+  bool Sqlite() const { return std::string(GetParam()) == "SQLite"; }
+  // A fresh table of that name.
+  void Table(const std::string& name, const std::string& columns) {
+    ExecSql(*db_, "DROP TABLE IF EXISTS " + name);
+    ExecSql(*db_, "CREATE TABLE " + name + " (" + columns + ")");
+  }
+  std::string Double() const { return Sqlite() ? "DOUBLE" : "DOUBLE PRECISION"; }
+  std::string Blob() const { return Sqlite() ? "BLOB" : "BYTEA"; }
+  std::string Hex(const std::string& digits) const {
+    return Sqlite() ? "x'" + digits + "'" : "decode('" + digits + "', 'hex')";
+  }
+  // Rows 1 to count with id and name 'name<id>'.
+  void Numbers(const std::string& name, int count) {
+    Table(name, "id INTEGER, name VARCHAR(40)");
+    ExecSql(*db_, "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < " +
+                      std::to_string(count) + ") INSERT INTO " + name +
+                      " SELECT x, 'name' || x FROM c");
+  }
+
+  testing_support::TempFolder folder_;
+  std::unique_ptr<THdbc> db_;
+};
+
+TEST_P(FetchTest, RowsetsComeWholeAndTheEndIsQuiet) {
+  Numbers("numbers", 2500);
+  auto none = NewStatement(*db_, "SELECT id, name FROM numbers WHERE id < 0");
+  int fetches = 0;
+  none->OnFetch = [&](rtl::TComponent*) { ++fetches; };
+  none->Execute();
+  EXPECT_FALSE(none->Fetch());
+  for (auto& row : none->Rows()) ADD_FAILURE() << "row " << row.Number();
+  EXPECT_EQ(fetches, 0);
+
+  auto one = NewStatement(*db_, "SELECT id, name FROM numbers WHERE id = 7");
+  one->Execute();
+  ASSERT_TRUE(one->Fetch());
+  EXPECT_EQ(one->RowsFetched(), 1u);
+  EXPECT_EQ(one->Cell(2, 1).AsString(), "name7");
+  EXPECT_FALSE(one->Fetch());
+
+  // 2,500 rows in rowsets of 1,000: the last one holds 500, and rows 501 to 1,000 of its
+  // buffers, left from the rowset before, are never seen.
+  auto all = NewStatement(*db_, "SELECT id, name FROM numbers ORDER BY id", 1000);
+  all->OnFetch = [&](rtl::TComponent*) { ++fetches; };
+  all->Execute();
+  int expected = 1;
+  for (auto& row : all->Rows()) {
+    ASSERT_EQ(row[1].AsInteger(), expected);
+    ASSERT_EQ(row["NAME"].AsString(), "name" + std::to_string(expected));
+    if (expected == 2001) {
+      EXPECT_EQ(all->RowsFetched(), 500u);
+    }
+    ++expected;
+  }
+  EXPECT_EQ(expected, 2501);
+  EXPECT_EQ(fetches, 3);
+}
+
+TEST_P(FetchTest, EveryTypeRoundTripsAndNullsReadEmpty) {
+  Table("types", "i INTEGER, s SMALLINT, b BIGINT, d " + Double() +
+                     ", v VARCHAR(255), dt DATE, tm TIME, ts TIMESTAMP, bin " + Blob());
+  std::string text255 = Pattern(255, 7);
+  ExecSql(*db_, "INSERT INTO types VALUES (2147483647, 32767, 9223372036854775807, 1.5e300, '" +
+                    text255 + "', '2024-02-29', '23:59:58', '2024-02-29 13:45:59.125', " +
+                    Hex("00ff10") + ")");
+  ExecSql(*db_,
+          "INSERT INTO types VALUES (-2147483648, -32768, -9223372036854775807 - 1, -0.1, '', "
+          "'1900-01-01', '00:00:00', '1999-12-31 23:59:59', " +
+              Hex("") + ")");
+  ExecSql(*db_, "INSERT INTO types VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
+
+  auto stmt = NewStatement(*db_, "SELECT * FROM types ORDER BY i DESC", 3);
+  stmt->Execute();
+  stmt->AddColType(3, SQL_BIGINT);     // SQLite reports BIGINT by a code of no SQL type
+  stmt->AddColType(9, SQL_VARBINARY);  // and its blobs as text
+  ASSERT_TRUE(stmt->Fetch());
+  ASSERT_EQ(stmt->RowsFetched(), 3u);
+  // Ordered with NULLs first on PostgreSQL and last on SQLite.
+  SQLULEN max = Sqlite() ? 1 : 2, min = max + 1, null = Sqlite() ? 3 : 1;
+
+  EXPECT_EQ(stmt->Cell(1, max).AsInteger(), 2147483647);
+  EXPECT_EQ(stmt->Cell(1, min).AsInteger(), -2147483647 - 1);
+  EXPECT_EQ(stmt->Cell(2, max).AsInteger(), 32767);
+  EXPECT_EQ(stmt->Cell(2, min).AsInteger(), -32768);
+  EXPECT_EQ(stmt->Cell(3, max).AsInteger(), INT64_MAX);
+  EXPECT_EQ(stmt->Cell(3, min).AsInteger(), INT64_MIN);
+  EXPECT_EQ(stmt->Cell(4, max).AsDouble(), 1.5e300);
+  EXPECT_EQ(stmt->Cell(4, min).AsDouble(), -0.1);
+  EXPECT_EQ(stmt->Cell(5, max).AsString(), text255);
+  EXPECT_EQ(stmt->Cell(5, min).AsString(), "");
+  EXPECT_FALSE(stmt->Cell(5, min).IsNull());
+  EXPECT_EQ(stmt->Cell(6, max).AsString(), "2024-02-29");
+  EXPECT_EQ(stmt->Cell(6, min).AsDate().year, 1900);
+  EXPECT_EQ(stmt->Cell(7, max).AsString(), "23:59:58");
+  EXPECT_EQ(stmt->Cell(8, max).AsString(), "2024-02-29 13:45:59.125");
+  EXPECT_EQ(stmt->Cell(8, min).AsTimestamp().second, 59);
+  EXPECT_EQ(stmt->Cell(8, max).AsDate().day, 29);
+  EXPECT_EQ(stmt->Cell(9, max).AsBytes(), AsByteVector(std::string("\0\xff\x10", 3)));
+  for (SQLUSMALLINT column = 1; column <= 9; ++column) {
+    TCell cell = stmt->Cell(column, null);
+    EXPECT_TRUE(cell.IsNull()) << column;
+    EXPECT_EQ(cell.AsString(), "") << column;
+  }
+  EXPECT_EQ(stmt->Cell(1, null).AsInteger(), 0);
+  EXPECT_FALSE(stmt->Fetch());
+}
+
+TEST_P(FetchTest, ACutValueIsRefusedAndALongTypeReadsItWhole) {
+  // PostgreSQL reports a VARCHAR without length as VARCHAR(255), and holds any length.
+  Table("wide", "id INTEGER, v VARCHAR, bin " + Blob());
+  std::string fits = Pattern(255, 3), wide = Pattern(300, 5);
+  ExecSql(*db_, "INSERT INTO wide VALUES (1, '" + fits + "', NULL)");
+  ExecSql(*db_, "INSERT INTO wide VALUES (2, '" + wide + "', " + Hex(std::string(600, 'a')) + ")");
+
+  auto stmt = NewStatement(*db_, "SELECT id, v, bin FROM wide ORDER BY id", 2);
+  stmt->Execute();
+  stmt->AddColType(3, SQL_VARBINARY);
+  ASSERT_TRUE(stmt->Fetch());
+  EXPECT_EQ(stmt->Cell(2, 1).AsString(), fits);
+  EXPECT_TRUE(stmt->Cell(2, 2).IsCut());
+  std::string message = Raised<rtl::Exception>([&] { stmt->Cell(2, 2).AsString(); }).Message();
+  EXPECT_NE(message.find("Column v (2), row 2"), std::string::npos) << message;
+  EXPECT_NE(message.find("300 bytes"), std::string::npos) << message;
+  EXPECT_NE(message.find("AddColType(2, SQL_LONGVARCHAR)"), std::string::npos) << message;
+  Raised<rtl::Exception>([&] { stmt->Cell(2, 2).AsInteger(); });
+  message = Raised<rtl::Exception>([&] { stmt->Cell(3, 2).AsBytes(); }).Message();
+  EXPECT_NE(message.find("AddColType(3, SQL_LONGVARBINARY)"), std::string::npos) << message;
+
+  auto whole = NewStatement(*db_, "SELECT id, v, bin FROM wide ORDER BY id");
+  whole->Execute();
+  whole->AddColType(2, SQL_LONGVARCHAR);
+  whole->AddColType(3, SQL_LONGVARBINARY);
+  std::vector<std::string> values;
+  std::vector<std::size_t> sizes;
+  for (auto& row : whole->Rows()) {
+    values.push_back(row[2].AsString());
+    sizes.push_back(row[3].AsBytes().size());
+  }
+  EXPECT_EQ(values, (std::vector<std::string>{fits, wide}));
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{0, 300}));
+}
+
+TEST_P(FetchTest, LongValuesAreReadWholeForEveryRow) {
+  Table("lobs", "id INTEGER, txt TEXT, bin " + Blob());
+  std::string text = Pattern(5 << 20, 1), bytes = Pattern(5 << 20, 3);
+  bytes[0] = bytes[4711] = '\0';
+  auto insert = NewStatement(*db_, "INSERT INTO lobs VALUES (1, :t, :b)");
+  rtl::TMemoryStream textStream(text), bytesStream(bytes);
+  insert->BindBlobParam("t", &textStream, false);
+  insert->BindBlobParam("b", &bytesStream, true);
+  insert->Execute();
+  ExecSql(*db_, "INSERT INTO lobs VALUES (2, NULL, NULL)");
+  ExecSql(*db_, "INSERT INTO lobs VALUES (3, 'short', " + Hex("01") + ")");
+
+  auto read = [&](SQLUINTEGER rowSetSize) {
+    auto stmt = NewStatement(*db_, "SELECT id, txt, bin FROM lobs ORDER BY id", rowSetSize);
+    stmt->Execute();
+    // SQLite reports both as text with a buffer; PostgreSQL reports long types itself.
+    if (Sqlite()) stmt->AddColType(2, SQL_LONGVARCHAR);
+    if (Sqlite()) stmt->AddColType(3, SQL_LONGVARBINARY);
+    ASSERT_TRUE(stmt->Fetch());
+    std::vector<std::string> texts, binaries;
+    std::vector<bool> nulls;
+    for (SQLULEN row = 1; row <= stmt->RowsFetched(); ++row) {
+      texts.push_back(stmt->Cell("txt", row).AsString());
+      binaries.push_back(stmt->Cell("bin", row).Stream().AsString());
+      nulls.push_back(stmt->Cell("txt", row).IsNull());
+    }
+    while (stmt->Fetch()) {
+      texts.push_back(stmt->Cell("txt", 1).AsString());
+      binaries.push_back(stmt->Cell("bin", 1).Stream().AsString());
+      nulls.push_back(stmt->Cell("bin", 1).IsNull());
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{text, "", "short"}));
+    EXPECT_EQ(binaries, (std::vector<std::string>{bytes, "", "\x01"}));
+    EXPECT_EQ(nulls, (std::vector<bool>{false, true, false}));
+  };
+  read(1);
+  if (Sqlite()) {
+    // Its driver cannot get data inside a rowset: nothing is fetched.
+    auto stmt = NewStatement(*db_, "SELECT id, txt FROM lobs", 10);
+    stmt->Execute();
+    stmt->AddColType(2, SQL_LONGVARCHAR);
+    std::string message = Raised<rtl::Exception>([&] { stmt->Fetch(); }).Message();
+    EXPECT_NE(message.find("Column txt of Query is long data"), std::string::npos) << message;
+  } else {
+    read(1000);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, FetchTest, ::testing::Values("SQLite", "PostgreSQL"));
+
+// What does not depend on the driver, on SQLite.
+class SqliteFetchTest : public ocl_test::OdbcTest {
+ protected:
+  void SetUp() override {
+    OdbcTest::SetUp();
+    db_ = ocl_test::NewConnection();
+    ocl_test::UseSqlite(*db_, folder_.File("cells.sqlite"));
+    db_->Connect();
+  }
+  testing_support::TempFolder folder_;
+  std::unique_ptr<THdbc> db_;
+};
+
+TEST_F(SqliteFetchTest, ColumnsAreBoundByTheTable) {
+  ExecSql(*db_, "CREATE TABLE t (v VARCHAR(40), u SMALLINT UNSIGNED, s SMALLINT, n VARCHAR(10))");
+  for (int i = 1; i <= 10; ++i)
+    ExecSql(*db_, "INSERT INTO t VALUES ('" + Pattern(40, i) + "', 65535, -32768, '" +
+                      std::to_string(i * 11) + "')");
+  auto stmt = NewStatement(*db_, "SELECT v, u, s, n FROM t", 10);
+  stmt->SetBindBookmarks(true);
+  stmt->Execute();
+  stmt->AddColType(4, SQL_INTEGER);
+  ASSERT_EQ(stmt->ColCount(), 4);
+  const auto& columns = stmt->Columns();
+  EXPECT_EQ(columns[0]->CType, SQL_C_CHAR);
+  EXPECT_EQ(stmt->ColNames()[0].Name, "v");
+  EXPECT_EQ(stmt->ColNames()[0].DisplaySize, 40);
+  EXPECT_EQ(columns[1]->CType, SQL_C_USHORT);
+  EXPECT_EQ(columns[2]->CType, SQL_C_SSHORT);
+  // SQLite calls every text column unsigned.
+  EXPECT_EQ(columns[3]->CType, SQL_C_ULONG);
+  EXPECT_EQ(columns[3]->SqlType, SQL_INTEGER);
+  // SQLite names bookmarks among its cursor's abilities but refuses the bookmark column.
+  EXPECT_FALSE(stmt->BindBookmarks());
+  EXPECT_EQ(stmt->Bookmarks(), nullptr);
+
+  ASSERT_TRUE(stmt->Fetch());
+  ASSERT_EQ(stmt->RowsFetched(), 10u);
+  for (SQLULEN row = 1; row <= 10; ++row) {
+    EXPECT_EQ(stmt->Cell(1, row).AsString(), Pattern(40, static_cast<int>(row)));
+    EXPECT_EQ(stmt->Cell(2, row).AsInteger(), 65535);
+    EXPECT_EQ(stmt->Cell(3, row).AsInteger(), -32768);
+    EXPECT_EQ(stmt->Cell(4, row).AsInteger(), static_cast<std::int64_t>(row * 11));
+  }
+
+  EXPECT_EQ(stmt->RowMark(3), 0);
+  stmt->SetRowMark(3, 0x0018);
+  EXPECT_EQ(stmt->RowMark(3), 8);
+  EXPECT_EQ(stmt->Row(3).Mark(), 8);
+  EXPECT_EQ(stmt->RowMark(0), 0);
+  EXPECT_EQ(stmt->RowMark(11), 0);
+}
+
+TEST_F(SqliteFetchTest, CellsConvertWhereItMakesSenseAndRefuseOtherwise) {
+  ExecSql(*db_, "CREATE TABLE t (name VARCHAR(20), num SMALLINT, price DOUBLE, day DATE)");
+  ExecSql(*db_, "INSERT INTO t VALUES ('abc', 12, 2.5, '2024-01-31')");
+  ExecSql(*db_, "INSERT INTO t VALUES (' 42 ', 7, 3, NULL)");
+  auto stmt = NewStatement(*db_, "SELECT name, num, price, day FROM t", 2);
+  stmt->Execute();
+  ASSERT_TRUE(stmt->Fetch());
+  TRowView first = stmt->Row(1), second = stmt->Row(2);
+
+  EXPECT_EQ(second["Name"].AsInteger(), 42);
+  EXPECT_EQ(first["NUM"].AsString(), "12");
+  EXPECT_EQ(first["price"].AsString(), "2.5");
+  EXPECT_EQ(second["price"].AsInteger(), 3);
+  Raised<rtl::Exception>([&] { first["nothing"]; });
+  std::string message = Raised<rtl::EConvertError>([&] { first["name"].AsInteger(); }).Message();
+  EXPECT_EQ(message, "Column name (1), row 1 of Query: 'abc' is not a valid integer value.");
+  message = Raised<rtl::EConvertError>([&] { first[3].AsInteger(); }).Message();
+  EXPECT_NE(message.find("row 1"), std::string::npos) << message;
+  Raised<rtl::EConvertError>([&] { first[2].AsDate(); });
+  Raised<rtl::EConvertError>([&] { first[4].AsBytes(); });
+
+  // Writers fill buffer and indicator, and refuse what does not fit.
+  message = Raised<rtl::Exception>([&] { first[1].SetString(std::string(256, 'x')); }).Message();
+  EXPECT_NE(message.find("256 characters"), std::string::npos) << message;
+  EXPECT_EQ(first[1].AsString(), "abc");
+  first[1].SetString(std::string(255, 'y'));
+  EXPECT_EQ(first[1].AsString(), std::string(255, 'y'));
+  Raised<rtl::EConvertError>([&] { first[2].SetInteger(70000); });
+  first[2].SetString("-5");
+  EXPECT_EQ(first[2].AsInteger(), -5);
+  first[3].SetNull();
+  EXPECT_TRUE(first[3].IsNull());
+  second[4].SetDate({2025, 6, 1});
+  EXPECT_EQ(second[4].AsString(), "2025-06-01");
+  EXPECT_EQ(second[4].Indicator(), static_cast<SQLLEN>(sizeof(SQL_DATE_STRUCT)));
+}
+
+// Scrolling, bookmarks and long data inside rowsets, which PostgreSQL's driver offers.
+class PostgresFetchTest : public ocl_test::OdbcTest {
+ protected:
+  void SetUp() override {
+    OdbcTest::SetUp();
+    db_ = ocl_test::NewConnection();
+    ocl_test::UsePostgres(*db_);
+    db_->Connect();
+  }
+  std::unique_ptr<THdbc> db_;
+};
+
+TEST_F(PostgresFetchTest, TextInRowsetsOf1000IsReadWholeAndDeferredOnDemand) {
+  ExecSql(*db_, "DROP TABLE IF EXISTS notes");
+  ExecSql(*db_,
+          "CREATE TABLE notes AS SELECT x AS id, repeat(md5(x::text), x % 200) AS body "
+          "FROM generate_series(1, 2500) AS x");
+  auto stmt = NewStatement(*db_, "SELECT id, body FROM notes ORDER BY id", 1000);
+  stmt->Execute();
+  ASSERT_EQ(stmt->ColCount(), 2);
+  EXPECT_EQ(stmt->Columns()[1]->SqlType, SQL_LONGVARCHAR);
+  int rows = 0;
+  for (auto& row : stmt->Rows()) {
+    ++rows;
+    std::int64_t id = row[1].AsInteger();
+    ASSERT_EQ(row[2].AsString().size(), static_cast<std::size_t>(32 * (id % 200))) << id;
+  }
+  EXPECT_EQ(rows, 2500);
+
+  // Deferred: nothing is read until asked, then one value of one row.
+  auto deferred = NewStatement(*db_, "SELECT id, body FROM notes WHERE id <= 3 ORDER BY id", 3);
+  deferred->SetBlobDeferral(true);
+  deferred->Execute();
+  ASSERT_TRUE(deferred->Fetch());
+  const TColRec& body = *deferred->Columns()[1];
+  EXPECT_EQ(body.Loaded, (std::vector<bool>{false, false, false}));
+  deferred->ReadBlob(2, 3);
+  EXPECT_EQ(body.Loaded, (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(deferred->Cell(2, 3).Stream().Size(), 32u * 3);
+  EXPECT_EQ(deferred->Cell(2, 2).AsString().size(), 32u * 2);
+  EXPECT_EQ(body.Loaded, (std::vector<bool>{false, true, true}));
+}
+
+TEST_F(PostgresFetchTest, AStaticCursorScrollsAndFetchesByBookmark) {
+  ExecSql(*db_, "DROP TABLE IF EXISTS numbers");
+  ExecSql(*db_, "CREATE TABLE numbers AS SELECT x AS id FROM generate_series(1, 5) AS x");
+  auto stmt = NewStatement(*db_, "SELECT id FROM numbers ORDER BY id", 2);
+  stmt->SetCursorType(SQL_CURSOR_STATIC);
+  stmt->SetBindBookmarks(true);
+  stmt->Execute();
+  auto first = [&](SQLSMALLINT orientation, SQLLEN offset) {
+    if (!stmt->FetchScroll(orientation, offset)) return SQLLEN{0};
+    return static_cast<SQLLEN>(stmt->Cell(1, 1).AsInteger());
+  };
+  EXPECT_EQ(first(SQL_FETCH_LAST, 0), 4);
+  EXPECT_EQ(stmt->Cell(1, 2).AsInteger(), 5);
+  EXPECT_EQ(first(SQL_FETCH_PRIOR, 0), 2);
+  EXPECT_EQ(first(SQL_FETCH_ABSOLUTE, 1), 1);
+  EXPECT_EQ(first(SQL_FETCH_RELATIVE, 2), 3);
+  ASSERT_TRUE(stmt->BindBookmarks());
+  std::vector<std::byte> four = stmt->Bookmark(2);
+  EXPECT_EQ(first(SQL_FETCH_FIRST, 0), 1);
+  ASSERT_TRUE(stmt->FetchBookmark(four));
+  EXPECT_EQ(stmt->Cell(1, 1).AsInteger(), 4);
+  EXPECT_EQ(first(SQL_FETCH_FIRST, 0), 1);
+  EXPECT_EQ(first(SQL_FETCH_PRIOR, 0), 0);
+}
+
+}  // namespace
