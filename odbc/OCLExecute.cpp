@@ -26,11 +26,12 @@ void BetweenPolls() {
 
 void THstmt::Execute() {
   RequireIdle();
+  // An execution that fails, wherever, leaves Executed false.
+  executed_ = false;
+  cancelRequested_ = false;
   if (!Allocated()) AllocHandle();
   CheckParamArrays();
   SetParamSetSize();
-  executed_ = false;
-  cancelRequested_ = false;
 
   rtl::TComponentRef<THstmt> self(this);
   SQLRETURN ret = RunExecution();

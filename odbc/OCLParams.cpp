@@ -97,6 +97,7 @@ void THstmt::BindParam(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value
 
 void THstmt::DescribedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value,
                            TSource Source) {
+  RequireIdle();
   if (!Allocated()) AllocHandle();
   SQLSMALLINT type = 0, digits = 0, nullable = 0;
   SQLULEN size = 0;

@@ -157,6 +157,8 @@ class THstmt : public THbase {
   void ApplyAttribute(SQLINTEGER Attribute, SQLULEN Value);
   void RefreshCursorAttributes();
   void EnableBookmarks();
+  // FreeHandle, or where that fails ForceRelease; for destruction.
+  void ReleaseHandle() noexcept;
   void DropParams();
   void DropColumns();
 
