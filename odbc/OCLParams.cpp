@@ -119,6 +119,8 @@ void THstmt::BindParamTyped(SQLUSMALLINT ParamNo, SQLSMALLINT CType, rtl::TMemor
   }
   TypedBind(ParamNo, CType, Stream ? Stream->Memory() : nullptr, Stream ? Stream->Size() : 0,
             SqlType, TSource::Stream);
+  // Without its length the driver would read none of the value.
+  if (Stream) SetParamLength(ParamNo, static_cast<SQLLEN>(Stream->Size()));
 }
 
 void THstmt::TypedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLULEN Size,
