@@ -52,8 +52,9 @@ class StatementTest : public ocl_test::OdbcTest {
     OdbcTest::TearDown();
   }
   // A connection to the test's SQLite database, or to the test server.
-  THdbc* Open(const std::string& driver) {
+  THdbc* Open(const std::string& driver, bool autoCommit = true) {
     auto* db = rtl::TComponent::Create<THdbc>(owner_.get());
+    db->SetAutoCommit(autoCommit);
     if (driver == "SQLite")
       ocl_test::UseSqlite(*db, folder_.File("test.db"));
     else
@@ -165,14 +166,15 @@ TEST_P(BothDrivers, StatementsRunPreparedAndDirect) {
 TEST_P(BothDrivers, ValuesReachTheTableUnchanged) {
   THdbc* db = Open(GetParam());
   NewTable(*db, "docs",
-           std::string("id INTEGER, body TEXT, data ") + (Sqlite() ? "BLOB" : "BYTEA"));
+           std::string("id INTEGER, amount DECIMAL(10, 2), body TEXT, data ") +
+               (Sqlite() ? "BLOB" : "BYTEA"));
   std::string body(1 << 20, ' '), data(1 << 20, '\0');
   for (std::size_t i = 0; i < body.size(); ++i) {
     body[i] = static_cast<char>('a' + i % 26);
     data[i] = static_cast<char>(i * 7 % 256);
   }
   rtl::TMemoryStream bodyStream(body), dataStream(data);
-  THstmt* stmt = NewStatement(db, "INSERT INTO docs VALUES (:id, :body, :data)");
+  THstmt* stmt = NewStatement(db, "INSERT INTO docs (id, body, data) VALUES (:id, :body, :data)");
   for (TBlobPlacement placement : {bpByParts, bpByExec}) {
     stmt->SetBlobPlacement(placement);
     stmt->Prepare();
@@ -196,6 +198,13 @@ TEST_P(BothDrivers, ValuesReachTheTableUnchanged) {
   stmt->Execute();
   EXPECT_EQ(ReadValue(*db, "SELECT body FROM docs WHERE id = 42"), "hello");
 
+  // A number given as text.
+  stmt->SetSQL("INSERT INTO docs (id, amount) VALUES (8, :amount)");
+  char amount[] = "12.5";
+  stmt->BindParamTyped("amount", SQL_C_CHAR, amount, SQL_DECIMAL);
+  stmt->Execute();
+  EXPECT_EQ(Count(*db, "SELECT COUNT(*) FROM docs WHERE amount = 12.5"), 1);
+
   // A binary value carries the length it is given.
   stmt->SetSQL("INSERT INTO docs (id, data) VALUES (7, :data)");
   unsigned char bytes[] = {0, 1, 0xfe, 0};
@@ -207,12 +216,11 @@ TEST_P(BothDrivers, ValuesReachTheTableUnchanged) {
 }
 
 TEST_P(BothDrivers, ParameterArraysInTransactions) {
-  THdbc* db = Open(GetParam());
+  THdbc* db = Open(GetParam(), false);
   THdbc* other = Open(GetParam());
-  NewTable(*db, "rows_",
+  NewTable(*other, "rows_",
            std::string("id INTEGER, name VARCHAR(40), value ") +
                (Sqlite() ? "DOUBLE" : "DOUBLE PRECISION"));
-  db->SetAutoCommit(false);
   const int n = 10000;
   std::vector<SQLINTEGER> ids(n);
   std::vector<char> names(n * 256);
