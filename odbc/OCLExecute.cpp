@@ -26,11 +26,12 @@ void BetweenPolls() {
 
 void THstmt::Execute() {
   RequireIdle();
+  // An execution that fails, wherever, leaves Executed false.
+  executed_ = false;
+  cancelRequested_ = false;
   if (!Allocated()) AllocHandle();
   CheckParamArrays();
   SetParamSetSize();
-  executed_ = false;
-  cancelRequested_ = false;
 
   rtl::TComponentRef<THstmt> self(this);
   SQLRETURN ret = RunExecution();
@@ -62,9 +63,12 @@ void THstmt::CheckParamArrays() const {
   }
 }
 
+// At least 1: a driver may refuse 0 (SQLite does, with a warning) and keep the size of the
+// arrays bound before, running a statement without parameters that many times.
 void THstmt::SetParamSetSize() {
-  SQLRETURN ret = SQLSetStmtAttr(CurrentHandle(), SQL_ATTR_PARAMSET_SIZE,
-                                 IntegerAttribute(paramSetSize_), SQL_IS_UINTEGER);
+  SQLRETURN ret =
+      SQLSetStmtAttr(CurrentHandle(), SQL_ATTR_PARAMSET_SIZE,
+                     IntegerAttribute(std::max<SQLULEN>(paramSetSize_, 1)), SQL_IS_UINTEGER);
   if (!Test(ret) && paramSetSize_ > 1) ErrorObject().RaiseError(this, ret);
 }
 
@@ -165,7 +169,8 @@ SQLRETURN THstmt::SendLongData() {
     SendPieces(*rec);
     LastRet = SQLParamData(CurrentHandle(), &token);
   }
-  Check(LastRet);
+  // The execution's own result: a change that matched no row is no error here either.
+  if (LastRet != SQL_NO_DATA) Check(LastRet);
   return LastRet;
 }
 

@@ -16,23 +16,20 @@ struct TBufferRule {
 };
 
 // Buffer length and first indicator entry by the parameter's SQL type. Only values bound from
-// a memory stream are long data: any other value goes by its C type, whatever type the driver
-// describes (a text bound to a described long type would be sent as an empty piece).
+// a memory stream are long data. Any other text or binary value goes by its C type, whatever
+// the SQL type: a text bound to a number, a date or a described long type would otherwise be
+// sent empty.
 TBufferRule BufferRule(SQLSMALLINT CType, SQLSMALLINT SqlType, bool FromStream, bool ByParts) {
-  if (IsLongType(SqlType) && !FromStream) {
-    if (CType == SQL_C_CHAR) return {256, SQL_NTS};
-    if (CType == SQL_C_BINARY) return {256, 0};
-    return {0, CTypeSize(CType)};
-  }
+  if (IsLongType(SqlType) && FromStream)
+    return {std::numeric_limits<std::int32_t>::max(), ByParts ? SQL_LEN_DATA_AT_EXEC(0) : 0};
+  if (CType == SQL_C_CHAR) return {256, SQL_NTS};
+  if (CType == SQL_C_BINARY) return {256, 0};
   switch (SqlType) {
     case SQL_CHAR:
     case SQL_VARCHAR: return {256, SQL_NTS};
     case SQL_BINARY:
     case SQL_VARBINARY: return {256, 0};
-    case SQL_LONGVARCHAR:
-    case SQL_LONGVARBINARY:
-      return {std::numeric_limits<std::int32_t>::max(), ByParts ? SQL_LEN_DATA_AT_EXEC(0) : 0};
-    default: return {0, 0};
+    default: return {0, IsLongType(SqlType) ? CTypeSize(CType) : 0};
   }
 }
 
@@ -97,6 +94,7 @@ void THstmt::BindParam(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value
 
 void THstmt::DescribedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value,
                            TSource Source) {
+  RequireIdle();
   if (!Allocated()) AllocHandle();
   SQLSMALLINT type = 0, digits = 0, nullable = 0;
   SQLULEN size = 0;
@@ -118,6 +116,8 @@ void THstmt::BindParamTyped(SQLUSMALLINT ParamNo, SQLSMALLINT CType, rtl::TMemor
   }
   TypedBind(ParamNo, CType, Stream ? Stream->Memory() : nullptr, Stream ? Stream->Size() : 0,
             SqlType, TSource::Stream);
+  // Without its length the driver would read none of the value.
+  if (Stream) SetParamLength(ParamNo, static_cast<SQLLEN>(Stream->Size()));
 }
 
 void THstmt::TypedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLULEN Size,

@@ -24,6 +24,10 @@ THstmt::~THstmt() {
   // Destroyed by a handler while its execution polls: the execution goes first, and the
   // Execute that polled returns without touching the statement again.
   FinishPolling();
+  ReleaseHandle();
+}
+
+void THstmt::ReleaseHandle() noexcept {
   try {
     FreeHandle();
   } catch (...) {
@@ -54,7 +58,12 @@ void THstmt::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation
   if (Operation == rtl::TOperation::opInsert) {
     if (auto* db = dynamic_cast<THdbc*>(AComponent); db && !hDbc()) SethDbc(db);
   } else if (AComponent == hDbcIdentity_) {
-    SethDbc(nullptr);
+    if (!AComponent->InState(rtl::csDestroying)) return SethDbc(nullptr);
+    // Nothing may raise out of the connection's destruction: the handle goes whatever the
+    // driver, or an execution still polling, says.
+    ReleaseHandle();
+    hDbc_ = nullptr;
+    hDbcIdentity_ = nullptr;
   }
 }
 

@@ -73,7 +73,8 @@ class THstmt : public THbase {
                      SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize);
   // With the type the driver describes.
   void BindParam(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value);
-  // With a named SQL type; the two long types take their value from a memory stream.
+  // With a named SQL type; the two long types take their value, and its length, from a
+  // memory stream.
   void BindParamTyped(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value,
                       SQLSMALLINT SqlType);
   void BindParamTyped(SQLUSMALLINT ParamNo, SQLSMALLINT CType, rtl::TMemoryStream* Stream,
@@ -220,6 +221,8 @@ class THstmt : public THbase {
   void ApplyAttribute(SQLINTEGER Attribute, SQLULEN Value);
   void RefreshCursorAttributes();
   void EnableBookmarks();
+  // FreeHandle, or where that fails ForceRelease; for destruction.
+  void ReleaseHandle() noexcept;
   void DropParams();
   void DropColumns();
 

@@ -8,4 +8,5 @@ scripts/install-deps.sh
 scripts/build.sh release
 trap 'scripts/testdb.sh stop' EXIT
 eval "$(scripts/testdb.sh start)"
-build/bench/ocl_bench "$@"
+# The runs of both sides in random order, so that a busy machine or server weighs on both alike.
+build/bench/ocl_bench --benchmark_enable_random_interleaving=true "$@"

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-${FUZZ_SECONDS:-20}}
 dir=build-fuzz
 targets=(fuzz_GetParameterValue fuzz_TDDBAddress fuzz_ChangeExtension fuzz_ProfileText
-  fuzz_ReadComponents)
+  fuzz_ReadComponents fuzz_TranslateSQL)
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DMELROK_FUZZ=ON >/dev/null

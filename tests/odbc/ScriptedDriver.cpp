@@ -9,10 +9,11 @@
 //   Disconnect=warning        closes with a warning (01002)
 //   Disconnect=flaky          the first disconnect fails (08S01), later ones close
 //
-// It has no SQLDescribeParam and no statements; SQL_SERVER_NAME is 300 characters long. For
-// tests that load the same library: ScriptedDriver_IsolationSets counts the isolation levels
-// it was asked to set, ScriptedDriver_Rollbacks the rollbacks, and ScriptedDriver_LastConnect
-// holds the arguments of the last connect as they arrived.
+// It has no SQLDescribeParam; its statements are scripted in their own section below.
+// SQL_SERVER_NAME is 300 characters long. For tests that load the same library:
+// ScriptedDriver_IsolationSets counts the isolation levels it was asked to set,
+// ScriptedDriver_Rollbacks the rollbacks, and ScriptedDriver_LastConnect holds the arguments
+// of the last connect as they arrived.
 
 #include <sql.h>
 #include <sqlext.h>
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 extern "C" {
 __attribute__((visibility("default"))) int ScriptedDriver_IsolationSets = 0;
@@ -111,6 +113,12 @@ SQLRETURN Connected(Dbc* dbc) {
   return SQL_SUCCESS;
 }
 
+// Statements, in their own section at the end.
+SQLRETURN NewStatement(SQLHANDLE input, SQLHANDLE* output);
+void FreeStatement(SQLHANDLE handle);
+SQLRETURN ScriptedInfo(Dbc* dbc, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT size,
+                       SQLSMALLINT* length);
+
 }  // namespace
 
 extern "C" {
@@ -125,9 +133,8 @@ EXPORT SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHA
       if (!input) return SQL_INVALID_HANDLE;
       *output = new Dbc{{SQL_HANDLE_DBC, {}, false}, {}, false, SQL_TXN_READ_COMMITTED};
       return SQL_SUCCESS;
-    default:
-      *output = SQL_NULL_HANDLE;
-      return Fail(static_cast<Handle*>(input), "HYC00", "no statements here");
+    case SQL_HANDLE_STMT: return NewStatement(input, output);
+    default: *output = SQL_NULL_HANDLE; return SQL_ERROR;
   }
 }
 
@@ -137,6 +144,8 @@ EXPORT SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
     delete static_cast<Env*>(handle);
   else if (type == SQL_HANDLE_DBC)
     delete static_cast<Dbc*>(handle);
+  else if (type == SQL_HANDLE_STMT)
+    FreeStatement(handle);
   else
     return SQL_ERROR;
   return SQL_SUCCESS;
@@ -226,7 +235,7 @@ EXPORT SQLRETURN SQL_API SQLGetInfo(SQLHDBC handle, SQLUSMALLINT type, SQLPOINTE
     case SQL_DBMS_NAME: return CopyOut("Scripted", value, size, length);
     case SQL_DRIVER_NAME: return CopyOut("libocl_scripted_driver.so", value, size, length);
     case SQL_SERVER_NAME: return CopyOut(std::string(300, 'S'), value, size, length);
-    default: return Fail(dbc, "HY096", "unknown information type");
+    default: return ScriptedInfo(dbc, type, value, size, length);
   }
 }
 
@@ -253,6 +262,225 @@ EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT, SQLHANDLE handle, SQLSMALL
     return SQL_SUCCESS;
   }
   return SQL_NO_DATA;
+}
+
+}  // extern "C"
+
+// ---------------------------------------------------------------------------------------------
+// Statements. The same connection-string attributes script them:
+//
+//   Still=N          an asynchronous execution answers SQL_STILL_EXECUTING N times first
+//   Refuse=A,B       SQLSetStmtAttr of these attribute numbers fails (HYC00)
+//   Info<n>=V        SQLGetInfo of information type n answers V: a number, else the text
+//   Close=fail       SQLFreeStmt(SQL_CLOSE) fails (HY000) once the statement is prepared
+//   PutData=fail     SQLPutData fails (HY000)
+//   Token=stray      SQLParamData asks for a value that no parameter is bound to
+//
+// An execution asks for data at execution for every parameter bound with such a length, in
+// order of parameter number, and records the pieces it gets. SQLCancel stops an asynchronous
+// execution (its next poll fails with HY008). What the statements did since
+// ScriptedDriver_Reset is read through the ScriptedDriver_ functions below.
+
+namespace {
+
+std::map<SQLINTEGER, int> stmtAttrSets;
+std::string pieces;
+int executions = 0;
+int cancels = 0;
+
+struct Param {
+  SQLPOINTER value;
+  SQLLEN* ind;
+};
+
+struct Stmt : Handle {
+  Dbc* dbc = nullptr;
+  std::map<SQLINTEGER, SQLULEN> attributes;
+  std::map<SQLUSMALLINT, Param> params;
+  bool prepared = false;
+  int stillLeft = -1;  // polls an asynchronous execution has yet to answer; -1: none runs
+  bool cancelled = false;
+  std::vector<SQLPOINTER> wanted;  // values the running execution asks for
+  std::size_t next = 0;
+};
+
+std::string Script(const Dbc* dbc, const std::string& key) {
+  auto it = dbc->script.find(key);
+  return it == dbc->script.end() ? std::string() : it->second;
+}
+
+bool Refused(const Dbc* dbc, SQLINTEGER attribute) {
+  std::string list = "," + Script(dbc, "Refuse") + ",";
+  return list.find("," + std::to_string(attribute) + ",") != std::string::npos;
+}
+
+bool IsNumber(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+SQLRETURN ScriptedInfo(Dbc* dbc, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT size,
+                       SQLSMALLINT* length) {
+  auto it = dbc->script.find("Info" + std::to_string(type));
+  if (it == dbc->script.end()) return Fail(dbc, "HY096", "unknown information type");
+  if (!IsNumber(it->second)) return CopyOut(it->second, value, size, length);
+  *static_cast<SQLUINTEGER*>(value) = static_cast<SQLUINTEGER>(std::stoul(it->second));
+  return SQL_SUCCESS;
+}
+
+SQLRETURN NewStatement(SQLHANDLE input, SQLHANDLE* output) {
+  auto* dbc = static_cast<Dbc*>(input);
+  if (!dbc) return SQL_INVALID_HANDLE;
+  auto* stmt = new Stmt;
+  stmt->type = SQL_HANDLE_STMT;
+  stmt->dbc = dbc;
+  stmt->attributes = {{SQL_ATTR_CONCURRENCY, SQL_CONCUR_READ_ONLY},
+                      {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY},
+                      {SQL_ATTR_ROW_ARRAY_SIZE, 1},
+                      {SQL_ATTR_PARAMSET_SIZE, 1},
+                      {SQL_ATTR_ASYNC_ENABLE, SQL_ASYNC_ENABLE_OFF}};
+  *output = stmt;
+  return SQL_SUCCESS;
+}
+
+void FreeStatement(SQLHANDLE handle) { delete static_cast<Stmt*>(handle); }
+
+bool AtExecution(const Param& p) {
+  return p.ind && (*p.ind == SQL_DATA_AT_EXEC || *p.ind <= SQL_LEN_DATA_AT_EXEC_OFFSET);
+}
+
+SQLRETURN Run(Stmt* stmt) {
+  Clear(stmt);
+  ++executions;
+  if (stmt->cancelled) {
+    stmt->cancelled = false;
+    stmt->stillLeft = -1;
+    return Fail(stmt, "HY008", "operation cancelled");
+  }
+  if (stmt->attributes[SQL_ATTR_ASYNC_ENABLE] == SQL_ASYNC_ENABLE_ON) {
+    if (stmt->stillLeft < 0) {
+      std::string still = Script(stmt->dbc, "Still");
+      stmt->stillLeft = IsNumber(still) ? std::stoi(still) : 0;
+    }
+    if (stmt->stillLeft > 0) {
+      --stmt->stillLeft;
+      return SQL_STILL_EXECUTING;
+    }
+    stmt->stillLeft = -1;
+  }
+  stmt->wanted.clear();
+  stmt->next = 0;
+  for (const auto& [number, param] : stmt->params)
+    if (AtExecution(param)) stmt->wanted.push_back(param.value);
+  if (stmt->dbc->Is("Token", "stray")) stmt->wanted.assign(1, &stmt->next);
+  return stmt->wanted.empty() ? SQL_SUCCESS : SQL_NEED_DATA;
+}
+
+}  // namespace
+
+extern "C" {
+
+EXPORT void ScriptedDriver_Reset() {
+  stmtAttrSets.clear();
+  pieces.clear();
+  executions = cancels = 0;
+}
+
+// SQLSetStmtAttr calls for the attribute.
+EXPORT int ScriptedDriver_StmtAttrSets(SQLINTEGER attribute) { return stmtAttrSets[attribute]; }
+
+// The sizes of the SQLPutData pieces, each followed by ";".
+EXPORT const char* ScriptedDriver_Pieces() { return pieces.c_str(); }
+
+// Calls of SQLExecute and SQLExecDirect, every poll counted.
+EXPORT int ScriptedDriver_Executions() { return executions; }
+
+EXPORT int ScriptedDriver_Cancels() { return cancels; }
+
+EXPORT SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, SQLPOINTER value,
+                                        SQLINTEGER) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  ++stmtAttrSets[attribute];
+  if (Refused(stmt->dbc, attribute)) return Fail(stmt, "HYC00", "attribute refused");
+  stmt->attributes[attribute] = reinterpret_cast<SQLULEN>(value);
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, SQLPOINTER value,
+                                        SQLINTEGER, SQLINTEGER*) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  auto it = stmt->attributes.find(attribute);
+  if (it == stmt->attributes.end()) return Fail(stmt, "HY092", "unknown attribute");
+  *static_cast<SQLULEN*>(value) = it->second;
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT handle, SQLUSMALLINT option) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  if (option == SQL_CLOSE && stmt->prepared && stmt->dbc->Is("Close", "fail"))
+    return Fail(stmt, "HY000", "the cursor does not close");
+  if (option == SQL_RESET_PARAMS) stmt->params.clear();
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLBindParameter(SQLHSTMT handle, SQLUSMALLINT number, SQLSMALLINT,
+                                          SQLSMALLINT, SQLSMALLINT, SQLULEN, SQLSMALLINT,
+                                          SQLPOINTER value, SQLLEN, SQLLEN* ind) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  stmt->params[number] = Param{value, ind};
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLPrepare(SQLHSTMT handle, SQLCHAR*, SQLINTEGER) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  stmt->prepared = true;
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLExecute(SQLHSTMT handle) { return Run(static_cast<Stmt*>(handle)); }
+
+EXPORT SQLRETURN SQL_API SQLExecDirect(SQLHSTMT handle, SQLCHAR*, SQLINTEGER) {
+  return Run(static_cast<Stmt*>(handle));
+}
+
+EXPORT SQLRETURN SQL_API SQLParamData(SQLHSTMT handle, SQLPOINTER* token) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  if (stmt->next == stmt->wanted.size()) return SQL_SUCCESS;
+  *token = stmt->wanted[stmt->next++];
+  return SQL_NEED_DATA;
+}
+
+EXPORT SQLRETURN SQL_API SQLPutData(SQLHSTMT handle, SQLPOINTER, SQLLEN length) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  if (stmt->dbc->Is("PutData", "fail")) return Fail(stmt, "HY000", "the data was refused");
+  pieces += std::to_string(length) + ";";
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  ++cancels;
+  if (stmt->stillLeft >= 0) stmt->cancelled = true;
+  stmt->wanted.clear();
+  stmt->next = 0;
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT, SQLLEN* count) {
+  if (count) *count = 0;
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT, SQLSMALLINT* count) {
+  if (count) *count = 0;
+  return SQL_SUCCESS;
 }
 
 }  // extern "C"

@@ -1,0 +1,239 @@
+// Statements on the scripted driver, for what real drivers do not do on demand: polled
+// executions, cancels, refused attributes, data asked for at execution.
+
+#include "tests/odbc/OdbcTestSupport.h"
+
+#include <dlfcn.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace ocl;
+using ocl_test::Raised;
+
+namespace {
+
+class StatementScriptedTest : public ocl_test::OdbcTest {
+ protected:
+  // The driver stays loaded for the whole test, so that what it records covers the test.
+  void SetUp() override {
+    OdbcTest::SetUp();
+    driver_ = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW);
+    ASSERT_NE(driver_, nullptr) << dlerror();
+    Symbol<void()>("ScriptedDriver_Reset")();
+  }
+  void TearDown() override {
+    owner_.reset();
+    SetUserInterface({});
+    OdbcTest::TearDown();
+    if (driver_) dlclose(driver_);
+  }
+
+  // A statement named Scripted under a connection of its own to the scripted driver.
+  THstmt* Statement(std::vector<std::string> script, SQLUINTEGER cursorLib = SQL_CUR_USE_DRIVER) {
+    auto* group = rtl::TComponent::Create<rtl::TComponent>(owner_.get());
+    auto* db = rtl::TComponent::Create<THdbc>(group);
+    db->SetDriver(SCRIPTED_DRIVER_PATH);
+    db->SetAttributes(script);
+    db->SetCursorLib(cursorLib);
+    auto* stmt = rtl::TComponent::Create<THstmt>(group);
+    stmt->SetName("Scripted");
+    stmt->SetSQL("INSERT INTO t VALUES (:a, :b)");
+    return stmt;
+  }
+
+  // The application's events between two polls.
+  void Pump(std::function<void()> events) {
+    TOCLUserInterface hooks;
+    hooks.ProcessMessages = std::move(events);
+    SetUserInterface(std::move(hooks));
+  }
+
+  template <class F>
+  F* Symbol(const char* name) {
+    auto* f = reinterpret_cast<F*>(dlsym(driver_, name));
+    EXPECT_NE(f, nullptr) << name;
+    return f;
+  }
+  int Sets(SQLINTEGER attribute) {
+    return Symbol<int(SQLINTEGER)>("ScriptedDriver_StmtAttrSets")(attribute);
+  }
+  std::string Pieces() { return Symbol<const char*()>("ScriptedDriver_Pieces")(); }
+  int Executions() { return Symbol<int()>("ScriptedDriver_Executions")(); }
+  int Cancels() { return Symbol<int()>("ScriptedDriver_Cancels")(); }
+
+  void* driver_ = nullptr;
+  std::unique_ptr<rtl::TComponent> owner_ = std::make_unique<rtl::TComponent>(nullptr);
+};
+
+TEST_F(StatementScriptedTest, AnAttributeReachesTheDriverOnlyWhenItDiffers) {
+  THstmt* stmt = Statement({"Info146=1", "Info167=9"});
+  stmt->AllocHandle();
+  // The statement's defaults are the driver's: nothing was set.
+  EXPECT_EQ(Sets(SQL_ATTR_CONCURRENCY) + Sets(SQL_ATTR_CURSOR_TYPE) + Sets(SQL_ATTR_ROW_ARRAY_SIZE),
+            0);
+  EXPECT_EQ(stmt->CursorAttributes(), 1u);
+
+  SQLINTEGER value = 5;
+  stmt->BindParameter(1, SQL_C_SLONG, &value, SQL_INTEGER, 0, 0, 0);
+  stmt->SetConcurrencyType(SQL_CONCUR_READ_ONLY);
+  EXPECT_EQ(Sets(SQL_ATTR_CONCURRENCY), 0);
+  EXPECT_TRUE(stmt->Params().empty());  // closed all the same
+  EXPECT_EQ(stmt->ParamSetSize(), 0u);
+
+  stmt->SetCursorType(SQL_CURSOR_STATIC);
+  EXPECT_EQ(Sets(SQL_ATTR_CURSOR_TYPE), 1);
+  EXPECT_EQ(stmt->CursorAttributes(), 9u);
+  // No cursor type of ODBC: the attributes stay, and the driver manager refuses the value.
+  EXPECT_EQ(Raised<EODBC>([&] { stmt->SetCursorType(7); }).SqlState, "HY024");
+  EXPECT_EQ(stmt->CursorAttributes(), 9u);
+}
+
+TEST_F(StatementScriptedTest, ExecuteRaisesARefusalOnlyWhereItMatters) {
+  // The parameter-set size: a refusal matters only for arrays.
+  THstmt* stmt = Statement({"Refuse=22"});
+  stmt->Prepare();
+  EXPECT_NO_THROW(stmt->Execute());
+  SQLINTEGER values[2] = {1, 2};
+  stmt->BindParameter(1, SQL_C_SLONG, values, SQL_INTEGER, 0, 0, 0);
+  stmt->BindParameter(2, SQL_C_SLONG, values, SQL_INTEGER, 0, 0, 0);
+  EXPECT_NO_THROW(stmt->Execute());
+  stmt->Prepare();
+  stmt->BindParameter(1, SQL_C_SLONG, values, SQL_INTEGER, 0, 0, 2);
+  stmt->BindParameter(2, SQL_C_SLONG, values, SQL_INTEGER, 0, 0, 2);
+  int executions = Executions();
+  EXPECT_EQ(Raised<EODBC>([&] { stmt->Execute(); }).SqlState, "HYC00");
+  EXPECT_EQ(Executions(), executions);
+  EXPECT_FALSE(stmt->Executed());
+
+  // A cursor that does not close before a prepared execution: raised only under the driver's
+  // own cursors.
+  THstmt* closing = Statement({"Close=fail"});
+  closing->Prepare();
+  EXPECT_EQ(Raised<EODBC>([&] { closing->Execute(); }).Message(),
+            "[Scripted]the cursor does not close");
+  EXPECT_EQ(Executions(), executions);
+  THstmt* library = Statement({"Close=fail"}, SQL_CUR_USE_IF_NEEDED);
+  library->Prepare();
+  EXPECT_NO_THROW(library->Execute());
+  EXPECT_EQ(Executions(), executions + 1);
+}
+
+TEST_F(StatementScriptedTest, AnAsynchronousExecutionPollsWithTheEventsInBetween) {
+  THstmt* stmt = Statement({"Still=3"});
+  stmt->SetExecAsync(true);
+  int pumps = 0, executed = 0;
+  stmt->OnExecute = [&](rtl::TComponent*) { ++executed; };
+  Pump([&] { ++pumps; });
+  stmt->Execute();
+  EXPECT_EQ(Executions(), 4);
+  EXPECT_EQ(pumps, 3);
+  EXPECT_EQ(executed, 1);
+  EXPECT_TRUE(stmt->Executed());
+  EXPECT_EQ(Sets(SQL_ATTR_ASYNC_ENABLE), 2);  // on, and off again
+
+  stmt->Cancel();  // nothing runs
+  EXPECT_EQ(Cancels(), 0);
+
+  // Cancelled by a handler: the driver is told, and Execute ends silently.
+  Pump([&] { stmt->Cancel(); });
+  EXPECT_THROW(stmt->Execute(), rtl::EAbort);
+  EXPECT_EQ(Cancels(), 1);
+  EXPECT_EQ(Executions(), 6);  // the first poll, and the one that saw the cancel
+  EXPECT_TRUE(stmt->Executed());
+  EXPECT_EQ(executed, 1);
+
+  // A driver that cannot execute asynchronously refuses before anything runs.
+  THstmt* refusing = Statement({"Refuse=4"});
+  refusing->SetExecAsync(true);
+  EXPECT_EQ(Raised<EODBC>([&] { refusing->Execute(); }).SqlState, "HYC00");
+  EXPECT_EQ(Executions(), 6);
+  EXPECT_FALSE(refusing->Executed());
+}
+
+TEST_F(StatementScriptedTest, AHandlerCannotReenterAPollingStatement) {
+  THstmt* stmt = Statement({"Still=2"});
+  stmt->SetExecAsync(true);
+  SQLINTEGER value = 1;
+  std::vector<std::function<void()>> operations = {
+      [&] { stmt->Execute(); },
+      [&] { stmt->Prepare(); },
+      [&] { stmt->Close(); },
+      [&] { stmt->BindParameter(1, SQL_C_SLONG, &value, SQL_INTEGER, 0, 0, 0); },
+      [&] { stmt->BindParam(1, SQL_C_SLONG, &value); },
+      [&] { stmt->SetSQL("DELETE FROM t"); },
+      [&] { stmt->SetCursorType(SQL_CURSOR_STATIC); },
+      [&] { stmt->SethDbc(nullptr); },
+  };
+  std::vector<std::string> refusals;
+  Pump([&] {
+    for (auto& operation : operations) {
+      try {
+        operation();
+        refusals.push_back("allowed");
+      } catch (const rtl::Exception& e) {
+        refusals.push_back(e.Message());
+      }
+    }
+  });
+  stmt->Execute();
+  EXPECT_EQ(refusals, std::vector<std::string>(2 * operations.size(),
+                                               "Statement Scripted is still executing."));
+  EXPECT_TRUE(stmt->Executed());
+  EXPECT_EQ(Executions(), 3);
+  EXPECT_NE(stmt->hDbc(), nullptr);
+
+  // Destroyed by a handler: the execution is cancelled, and Execute ends silently without
+  // touching the freed statement.
+  THstmt* doomed = Statement({"Still=5"});
+  doomed->SetExecAsync(true);
+  Pump([&] { delete doomed; });
+  EXPECT_THROW(doomed->Execute(), rtl::EAbort);
+  EXPECT_EQ(Cancels(), 1);
+
+  // Its connection destroyed by a handler: the same.
+  THstmt* orphan = Statement({"Still=5"});
+  orphan->SetExecAsync(true);
+  THdbc* db = orphan->hDbc();
+  Pump([&] { delete db; });
+  EXPECT_THROW(orphan->Execute(), rtl::EAbort);
+  EXPECT_EQ(Cancels(), 2);
+  EXPECT_EQ(orphan->hDbc(), nullptr);
+  EXPECT_FALSE(orphan->Allocated());
+}
+
+TEST_F(StatementScriptedTest, LongDataGoesInBlobSizePieces) {
+  THstmt* stmt = Statement({});
+  stmt->SetBlobPlacement(bpByParts);
+  stmt->Prepare();
+  rtl::TMemoryStream big(std::string(100000, 'x')), empty;
+  stmt->BindBlobParam(1, &big, true);
+  stmt->BindParamTyped(2, SQL_C_BINARY, &empty, SQL_LONGVARBINARY);
+  // Without SQLDescribeParam the types are named, prepared or not.
+  EXPECT_EQ(stmt->Params().front().SqlType, SQL_LONGVARBINARY);
+  stmt->Execute();
+  EXPECT_EQ(Pieces(), "32768;32768;32768;1696;0;");
+  EXPECT_TRUE(stmt->Executed());
+
+  // A refused piece raises with its own return code.
+  THstmt* refusing = Statement({"PutData=fail"});
+  refusing->SetBlobPlacement(bpByParts);
+  refusing->BindBlobParam(1, &big, false);
+  EODBC e = Raised<EODBC>([&] { refusing->Execute(); });
+  EXPECT_EQ(e.RetCode, SQL_ERROR);
+  EXPECT_EQ(e.Message(), "[Scripted]the data was refused");
+  EXPECT_FALSE(refusing->Executed());
+
+  // Asked for a value that no parameter holds: the execution is cancelled, not left waiting.
+  THstmt* stray = Statement({"Token=stray"});
+  stray->SetBlobPlacement(bpByParts);
+  stray->BindBlobParam(1, &big, false);
+  EXPECT_EQ(Raised<rtl::Exception>([&] { stray->Execute(); }).Message(),
+            "The driver asked for data that no bound parameter holds.");
+  EXPECT_EQ(Cancels(), 1);
+  EXPECT_FALSE(stray->Executed());
+}
+
+}  // namespace
