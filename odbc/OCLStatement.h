@@ -23,6 +23,13 @@ class TCell;
 class TRowView;
 class TRows;
 
+// The pending operation of a row (row marks), and the operation of a generated statement.
+enum TRowOperation : SQLUSMALLINT { roUpdate = 1, roDelete = 2, roRefresh = 4, roInsert = 8 };
+
+// An identifier as generated statements write it: in double quotes, with its own quotes
+// doubled, when it holds a blank or a double quote; otherwise as it is.
+std::string QuoteName(const std::string& Name);
+
 // How long data reaches the driver: as the driver asks (bpDetect), in BlobSize pieces at
 // execution (bpByParts), or in one piece from the bound block (bpByExec).
 enum TBlobPlacement : std::uint8_t { bpDetect = 0, bpByParts = 1, bpByExec = 2 };
@@ -202,6 +209,31 @@ class THstmt : public THbase {
   bool ExecAsync() const { return execAsync_; }
   void SetExecAsync(bool Value) { execAsync_ = Value; }
 
+  // Row operations: the rows of the rowset (RowSetSize 1: row 1; else each row whose mark is
+  // the operation) written back through the driver's positioned operations, or through
+  // generated INSERT, UPDATE and DELETE statements that take each value from the row they
+  // handle. Each asks OnInsert ... OnRefresh first.
+  virtual void Insert();
+  virtual void Update();
+  virtual void Delete();
+  virtual void Refresh();
+  void InsertRow(SQLUSMALLINT Row);
+  void UpdateRow(SQLUSMALLINT Row);
+  void DeleteRow(SQLUSMALLINT Row);
+  void RefreshRow(SQLUSMALLINT Row);
+  // Generated statements for one row (1 = the first of the rowset).
+  void ExecInsert(SQLUSMALLINT Row = 1);
+  void ExecUpdate(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row = 1);
+  void ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row = 1);
+  void ExecDelete(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row = 1);
+  // "<key> = ? AND <key> = ?" over the Primary columns.
+  std::string PrimaryWhere();
+  std::string GetTableName(SQLUSMALLINT Column);
+  std::string GetCursorName();
+  // The cursor capabilities the row operations use: none when skipped.
+  SQLUINTEGER PositionCaps() const { return skipByPosition_ ? 0 : cursorAttributes_; }
+  SQLUINTEGER CursorCaps() const { return skipByCursor_ ? 0 : cursorAttributes_; }
+
   rtl::TNotifyEvent OnExecute;
   rtl::TNotifyEvent OnFetch;
   TConfirmEvent OnInsert, OnUpdate, OnDelete, OnRefresh;
@@ -225,6 +257,24 @@ class THstmt : public THbase {
   void ReleaseHandle() noexcept;
   void DropParams();
   void DropColumns();
+
+  // Row operations' steps.
+  using TRowStep = void (THstmt::*)(SQLUSMALLINT Row);
+  void RowOperation(const TConfirmEvent& Confirm, const char* Question, const TLinkEvent& Link,
+                    SQLUSMALLINT Mark, TRowStep Step);
+  std::string RowCondition(SQLUINTEGER PositionedBit, bool& UseKeys);
+  void SetPosition(SQLUSMALLINT Row, SQLUSMALLINT Operation);
+  void AddRow(SQLUSMALLINT Row);
+  bool IsValueColumn(const TColRec& Column) const;
+  bool IsLongDataColumn(const TColRec& Column) const;
+  // Refuses a row whose values (or keys) were cut when fetched, before anything of it runs.
+  void RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys);
+  std::unique_ptr<THstmt> TemporaryStatement();
+  void PrepareGenerated(THstmt& Temp, SQLUSMALLINT Operation, std::string Text);
+  SQLUSMALLINT BindColumn(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,
+                          SQLUSMALLINT Row, bool AsNull);
+  SQLUSMALLINT BindValueColumns(THstmt& Temp, SQLUSMALLINT Row);
+  SQLUSMALLINT BindKeyColumns(THstmt& Temp, SQLUSMALLINT Number, SQLUSMALLINT Row);
 
   // Execute's steps.
   void CheckParamArrays() const;
