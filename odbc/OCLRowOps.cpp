@@ -160,6 +160,13 @@ bool THstmt::IsLongDataColumn(const TColRec& Column) const {
   return !Column.Data && Column.Ind[0] != SQL_COLUMN_IGNORE;
 }
 
+// A long value that BlobDeferral left unread, and that nothing has written since: it is what
+// the table holds, and writing the empty stream would lose it.
+bool THstmt::IsUnread(TColRec& Column, SQLUSMALLINT Row) const {
+  return Column.Ind[Row - 1] != SQL_NULL_DATA && !Column.Loaded[Row - 1] &&
+         Column.RowStream(Row).Size() == 0;
+}
+
 void THstmt::RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys) {
   SQLUSMALLINT count = ColCount();
   for (SQLUSMALLINT i = 0; i < count; ++i) {
@@ -254,7 +261,7 @@ void THstmt::ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSM
   std::unique_ptr<THstmt> temp;
   for (SQLUSMALLINT n = 1; n <= count; ++n) {
     TColRec& column = *columns_[n - 1];
-    if (!IsLongDataColumn(column)) continue;
+    if (!IsLongDataColumn(column) || IsUnread(column, Row)) continue;
     std::string text = "UPDATE " + QuoteName(GetTableName(n)) + " SET " +
                        QuoteName(colNames_[n - 1].Name) + " = ? " + Condition;
     // One statement serves every long-data column.

@@ -267,6 +267,7 @@ class THstmt : public THbase {
   void AddRow(SQLUSMALLINT Row);
   bool IsValueColumn(const TColRec& Column) const;
   bool IsLongDataColumn(const TColRec& Column) const;
+  bool IsUnread(TColRec& Column, SQLUSMALLINT Row) const;
   // Refuses a row whose values (or keys) were cut when fetched, before anything of it runs.
   void RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys);
   std::unique_ptr<THstmt> TemporaryStatement();

@@ -393,4 +393,16 @@ TEST_F(SqliteRowOpsTest, GeneratedStatementsFollowTheIndicatorsAndTheApplication
                "Unable to retrieve table name:  TargetTable property not set.");
 }
 
+TEST_F(SqliteRowOpsTest, ALongValueLeftUnreadIsLeftAsItIs) {
+  PartsTable();
+  ExecSql(*db_, "INSERT INTO Parts VALUES (1, 'Bolt', 1, x'0102')");
+  auto stmt = Parts("WHERE id = 1");
+  stmt->SetBlobDeferral(true);
+  ASSERT_TRUE(stmt->Fetch());
+  stmt->Cell(3, 1).SetDouble(2);
+  stmt->Update();
+  EXPECT_EQ(seen_.size(), 1u);
+  EXPECT_EQ(PartsRows(), std::vector<std::string>{"1|Bolt|2|0102"});
+}
+
 }  // namespace
