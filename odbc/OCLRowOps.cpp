@@ -152,12 +152,14 @@ std::string THstmt::GetCursorName() {
                      strnlen(reinterpret_cast<char*>(buffer), sizeof buffer));
 }
 
-bool THstmt::IsValueColumn(const TColRec& Column) const {
-  return Column.Data && Column.Ind[0] != SQL_COLUMN_IGNORE;
+// A column's part in the statements of a row: the row's own indicator tells whether it is
+// left out, as the driver's positioned operations read it.
+bool THstmt::IsValueColumn(const TColRec& Column, SQLUSMALLINT Row) const {
+  return Column.Data && Column.Ind[Row - 1] != SQL_COLUMN_IGNORE;
 }
 
-bool THstmt::IsLongDataColumn(const TColRec& Column) const {
-  return !Column.Data && Column.Ind[0] != SQL_COLUMN_IGNORE;
+bool THstmt::IsLongDataColumn(const TColRec& Column, SQLUSMALLINT Row) const {
+  return !Column.Data && Column.Ind[Row - 1] != SQL_COLUMN_IGNORE;
 }
 
 // A long value that BlobDeferral left unread, and that nothing has written since: it is what
@@ -171,7 +173,7 @@ void THstmt::RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys) {
   SQLUSMALLINT count = ColCount();
   for (SQLUSMALLINT i = 0; i < count; ++i) {
     const TColRec& column = *columns_[i];
-    bool used = (Values && IsValueColumn(column)) || (Keys && column.Primary);
+    bool used = (Values && IsValueColumn(column, Row)) || (Keys && column.Primary);
     if (used && TCell(*this, static_cast<SQLUSMALLINT>(i + 1), Row).IsCut())
       throw rtl::Exception("Column " + colNames_[i].Name + " of row " + std::to_string(Row) +
                            " was cut when it was fetched, and cannot be written back.");
@@ -212,7 +214,7 @@ SQLUSMALLINT THstmt::BindValueColumns(THstmt& Temp, SQLUSMALLINT Row) {
   SQLUSMALLINT number = 1;
   for (SQLUSMALLINT i = 0; i < colCount_; ++i) {
     const TColRec& column = *columns_[i];
-    if (IsValueColumn(column))
+    if (IsValueColumn(column, Row))
       number = BindColumn(Temp, number, column, Row, column.Ind[Row - 1] == SQL_NULL_DATA);
   }
   return number;
@@ -228,7 +230,7 @@ void THstmt::ExecInsert(SQLUSMALLINT Row) {
   std::string names, markers;
   SQLUSMALLINT count = ColCount();
   for (SQLUSMALLINT i = 0; i < count; ++i) {
-    if (!IsValueColumn(*columns_[i])) continue;
+    if (!IsValueColumn(*columns_[i], Row)) continue;
     names += (names.empty() ? "" : ", ") + QuoteName(colNames_[i].Name);
     markers += markers.empty() ? "?" : ", ?";
   }
@@ -245,7 +247,7 @@ void THstmt::ExecUpdate(const std::string& Condition, bool BindKeys, SQLUSMALLIN
   std::string sets;
   SQLUSMALLINT count = ColCount();
   for (SQLUSMALLINT i = 0; i < count; ++i)
-    if (IsValueColumn(*columns_[i]))
+    if (IsValueColumn(*columns_[i], Row))
       sets += (sets.empty() ? "" : ", ") + QuoteName(colNames_[i].Name) + " = ?";
   if (sets.empty()) return;
   std::string text = "UPDATE " + QuoteName(GetTableName(1)) + " SET " + sets + " " + Condition;
@@ -261,7 +263,7 @@ void THstmt::ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSM
   std::unique_ptr<THstmt> temp;
   for (SQLUSMALLINT n = 1; n <= count; ++n) {
     TColRec& column = *columns_[n - 1];
-    if (!IsLongDataColumn(column) || IsUnread(column, Row)) continue;
+    if (!IsLongDataColumn(column, Row) || IsUnread(column, Row)) continue;
     std::string text = "UPDATE " + QuoteName(GetTableName(n)) + " SET " +
                        QuoteName(colNames_[n - 1].Name) + " = ? " + Condition;
     // One statement serves every long-data column.

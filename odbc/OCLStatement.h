@@ -265,8 +265,8 @@ class THstmt : public THbase {
   std::string RowCondition(SQLUINTEGER PositionedBit, bool& UseKeys);
   void SetPosition(SQLUSMALLINT Row, SQLUSMALLINT Operation);
   void AddRow(SQLUSMALLINT Row);
-  bool IsValueColumn(const TColRec& Column) const;
-  bool IsLongDataColumn(const TColRec& Column) const;
+  bool IsValueColumn(const TColRec& Column, SQLUSMALLINT Row) const;
+  bool IsLongDataColumn(const TColRec& Column, SQLUSMALLINT Row) const;
   bool IsUnread(TColRec& Column, SQLUSMALLINT Row) const;
   // Refuses a row whose values (or keys) were cut when fetched, before anything of it runs.
   void RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys);

@@ -265,9 +265,11 @@ TEST_F(SqliteRowOpsTest, EachMarkedRowWritesItsOwnValuesInsideTheTransaction) {
     code.back() = static_cast<char>(0xf0 + row);
     rows->Cell(4, row).SetBytes(code.data(), code.size());
   }
+  // Row 3's name NULL; row 1's code ignored, row 3's not.
   rows->Cell(2, 3).SetNull();
+  rows->Columns()[3]->Ind[0] = SQL_COLUMN_IGNORE;
   for (SQLUSMALLINT row : {1, 3, 5}) rows->SetRowMark(row, roUpdate);
-  const std::vector<std::string> after{"1|N|10.5|0000f1", "2|b|2|02", "3|NULL|31.5|00000000f3"};
+  const std::vector<std::string> after{"1|N|10.5|01", "2|b|2|02", "3|NULL|31.5|00000000f3"};
 
   db_->SetAutoCommit(false);
   rows->Update();
