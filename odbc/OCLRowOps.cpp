@@ -5,6 +5,7 @@
 #include "odbc/OCLEnvironment.h"
 #include "odbc/OCLStatement.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace ocl {
@@ -52,9 +53,14 @@ void THstmt::RowOperation(const TConfirmEvent& Confirm, const char* Question,
     (this->*Step)(1);
     return;
   }
-  for (SQLULEN row = 1; row <= rowsFetched_; ++row)
-    if (RowMark(static_cast<SQLUSMALLINT>(row)) == Mark)
-      (this->*Step)(static_cast<SQLUSMALLINT>(row));
+  for (SQLULEN row = 1; row <= rowsFetched_; ++row) {
+    if (RowMark(row) != Mark) continue;
+    // Rows are numbered in 16 bits here: a later one would be taken for another row.
+    if (row > UINT16_MAX)
+      throw rtl::Exception("Row " + std::to_string(row) + " of " + Name() +
+                           " is beyond the 65535 rows a row operation reaches.");
+    (this->*Step)(static_cast<SQLUSMALLINT>(row));
+  }
 }
 
 void THstmt::InsertRow(SQLUSMALLINT Row) {
@@ -180,6 +186,13 @@ void THstmt::RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys) {
   }
 }
 
+// The generated statements read the row's elements of the column buffers.
+void THstmt::RequireRow(SQLUSMALLINT Row) const {
+  if (Row < 1 || Row > rowSetSize_)
+    throw rtl::Exception("Row " + std::to_string(Row) + " is outside the rowset of " + Name() +
+                         " (rows 1 to " + std::to_string(rowSetSize_) + ").");
+}
+
 // A statement of its own under the same connection for generated statements; the caller
 // frees it, also when a step fails.
 std::unique_ptr<THstmt> THstmt::TemporaryStatement() {
@@ -221,14 +234,22 @@ SQLUSMALLINT THstmt::BindValueColumns(THstmt& Temp, SQLUSMALLINT Row) {
 }
 
 SQLUSMALLINT THstmt::BindKeyColumns(THstmt& Temp, SQLUSMALLINT Number, SQLUSMALLINT Row) {
-  for (SQLUSMALLINT i = 0; i < colCount_; ++i)
-    if (columns_[i]->Primary) Number = BindColumn(Temp, Number, *columns_[i], Row, false);
+  for (SQLUSMALLINT i = 0; i < colCount_; ++i) {
+    if (!columns_[i]->Primary) continue;
+    // Without a buffer the key would be bound to nothing and find no row.
+    if (!columns_[i]->Data)
+      throw rtl::Exception("Key column " + colNames_[i].Name +
+                           " is long data, which cannot find a row: name a type with a buffer "
+                           "for it (AddColType).");
+    Number = BindColumn(Temp, Number, *columns_[i], Row, false);
+  }
   return Number;
 }
 
 void THstmt::ExecInsert(SQLUSMALLINT Row) {
   std::string names, markers;
   SQLUSMALLINT count = ColCount();
+  RequireRow(Row);
   for (SQLUSMALLINT i = 0; i < count; ++i) {
     if (!IsValueColumn(*columns_[i], Row)) continue;
     names += (names.empty() ? "" : ", ") + QuoteName(colNames_[i].Name);
@@ -246,6 +267,7 @@ void THstmt::ExecInsert(SQLUSMALLINT Row) {
 void THstmt::ExecUpdate(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row) {
   std::string sets;
   SQLUSMALLINT count = ColCount();
+  RequireRow(Row);
   for (SQLUSMALLINT i = 0; i < count; ++i)
     if (IsValueColumn(*columns_[i], Row))
       sets += (sets.empty() ? "" : ", ") + QuoteName(colNames_[i].Name) + " = ?";
@@ -260,6 +282,7 @@ void THstmt::ExecUpdate(const std::string& Condition, bool BindKeys, SQLUSMALLIN
 
 void THstmt::ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row) {
   SQLUSMALLINT count = ColCount();
+  RequireRow(Row);
   std::unique_ptr<THstmt> temp;
   for (SQLUSMALLINT n = 1; n <= count; ++n) {
     TColRec& column = *columns_[n - 1];
@@ -280,6 +303,7 @@ void THstmt::ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSM
 
 void THstmt::ExecDelete(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row) {
   ColCount();
+  RequireRow(Row);
   std::string text = "DELETE FROM " + QuoteName(GetTableName(1)) + " " + Condition;
   auto temp = TemporaryStatement();
   PrepareGenerated(*temp, roDelete, text);

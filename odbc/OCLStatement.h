@@ -270,6 +270,7 @@ class THstmt : public THbase {
   bool IsUnread(TColRec& Column, SQLUSMALLINT Row) const;
   // Refuses a row whose values (or keys) were cut when fetched, before anything of it runs.
   void RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys);
+  void RequireRow(SQLUSMALLINT Row) const;
   std::unique_ptr<THstmt> TemporaryStatement();
   void PrepareGenerated(THstmt& Temp, SQLUSMALLINT Operation, std::string Text);
   SQLUSMALLINT BindColumn(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,

@@ -407,4 +407,44 @@ TEST_F(SqliteRowOpsTest, ALongValueLeftUnreadIsLeftAsItIs) {
   EXPECT_EQ(PartsRows(), std::vector<std::string>{"1|Bolt|2|0102"});
 }
 
+TEST_F(SqliteRowOpsTest, RowsAndKeysOutOfReachAreRefused) {
+  PartsTable();
+  ExecSql(*db_, "INSERT INTO Parts VALUES (1, 'Bolt', 1, NULL)");
+  // A key read as long data has no buffer to bind; it would match no row, or with several
+  // rows a rowset be read from no buffer at all.
+  auto longKey = Statement("SELECT id AS \"Id\", name AS \"Name\" FROM Parts");
+  longKey->SetTargetTable("Parts");
+  longKey->Execute();
+  longKey->AddColType(1, SQL_LONGVARCHAR);
+  ASSERT_TRUE(longKey->Fetch());
+  longKey->SetPrimary(1);
+  EXPECT_STREQ(Raised<rtl::Exception>([&] { longKey->Delete(); }).what(),
+               "Key column Id is long data, which cannot find a row: name a type with a buffer "
+               "for it (AddColType).");
+  seen_.clear();
+
+  // Rows outside the rowset, and rows beyond the 65,535 the row operations number.
+  auto stmt = Statement("SELECT id AS \"Id\", name AS \"Name\" FROM Parts", 10);
+  stmt->SetTargetTable("Parts");
+  stmt->Execute();
+  stmt->SetPrimary(1);
+  ASSERT_TRUE(stmt->Fetch());
+  Raised<rtl::Exception>([&] { stmt->ExecInsert(0); });
+  Raised<rtl::Exception>([&] { stmt->ExecUpdate("WHERE Id = ?", true, 11); });
+  Raised<rtl::Exception>([&] { stmt->ExecDelete("WHERE Id = ?", true, 11); });
+  auto many = Statement(
+      "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 65537) "
+      "SELECT x AS Id, 'Nut' AS Name FROM c",
+      65537);
+  many->SetTargetTable("Parts");
+  many->Execute();
+  many->SetPrimary(1);
+  ASSERT_TRUE(many->Fetch());
+  ASSERT_EQ(many->RowsFetched(), 65537u);
+  many->SetRowMark(65537, roUpdate);
+  Raised<rtl::Exception>([&] { many->Update(); });
+  EXPECT_TRUE(seen_.empty());
+  EXPECT_EQ(PartsRows(), std::vector<std::string>{"1|Bolt|1|NULL"});
+}
+
 }  // namespace
