@@ -82,10 +82,7 @@ class RowOpsFixture : public ocl_test::OdbcTest {
         if (cell.IsNull())
           line += "NULL";
         else if (stmt->Columns()[n - 1]->CType == SQL_C_BINARY)
-          line += Hex(cell.IsLongData()
-                          ? std::string(reinterpret_cast<const char*>(cell.Stream().Memory()),
-                                        cell.Stream().Size())
-                          : cell.AsString());
+          line += Hex(cell.AsString());
         else
           line += cell.AsString();
       }
@@ -100,12 +97,11 @@ class RowOpsFixture : public ocl_test::OdbcTest {
           "id INTEGER " + key + ", name VARCHAR(40), price " + Double() + ", photo " + Blob());
   }
   // The rows of Parts that match, executed, with Id as the key.
-  std::unique_ptr<THstmt> Parts(const std::string& where, SQLUINTEGER rowSetSize = 1) {
+  std::unique_ptr<THstmt> Parts(const std::string& where) {
     auto stmt = Statement(
         "SELECT id AS \"Id\", name AS \"Name\", price AS \"Price\", photo AS \"Photo\" FROM "
         "Parts " +
-            where,
-        rowSetSize);
+        where);
     stmt->SetTargetTable("Parts");
     stmt->Execute();
     stmt->AddColType(4, SQL_LONGVARBINARY);
