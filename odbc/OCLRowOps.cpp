@@ -48,13 +48,18 @@ void THstmt::RowOperation(const TConfirmEvent& Confirm, const char* Question,
   if (!Allocated()) AllocHandle();
   if (Confirm && !Confirm(this, Question)) return;
   if (OnLinkExecute && Link && !Link(this)) return;
-  if (rowSetSize_ <= 1 || static_cast<SQLLEN>(rowsFetched_) <= 0) {
-    (this->*Step)(1);
-    return;
+  if (rowSetSize_ <= 1) return (this->*Step)(1);
+  // With no rows fetched (none yet, or the last fetch found the end of the result) the buffers
+  // hold the application's rows: each marked one, or row 1 when none is marked.
+  bool fetched = static_cast<SQLLEN>(rowsFetched_) > 0;
+  SQLULEN rows = fetched ? rowsFetched_ : rowSetSize_;
+  bool marked = false;
+  for (SQLULEN row = 1; row <= rows; ++row) {
+    if (RowMark(row) != Mark) continue;
+    marked = true;
+    (this->*Step)(static_cast<SQLUSMALLINT>(row));
   }
-  for (SQLULEN row = 1; row <= rowsFetched_; ++row)
-    if (RowMark(static_cast<SQLUSMALLINT>(row)) == Mark)
-      (this->*Step)(static_cast<SQLUSMALLINT>(row));
+  if (!fetched && !marked) (this->*Step)(1);
 }
 
 void THstmt::InsertRow(SQLUSMALLINT Row) {
