@@ -49,18 +49,22 @@ void THstmt::RowOperation(const TConfirmEvent& Confirm, const char* Question,
   if (!Allocated()) AllocHandle();
   if (Confirm && !Confirm(this, Question)) return;
   if (OnLinkExecute && Link && !Link(this)) return;
-  if (rowSetSize_ <= 1 || static_cast<SQLLEN>(rowsFetched_) <= 0) {
-    (this->*Step)(1);
-    return;
-  }
-  for (SQLULEN row = 1; row <= rowsFetched_; ++row) {
+  if (rowSetSize_ <= 1) return (this->*Step)(1);
+  // With no rows fetched (none yet, or the last fetch found the end of the result) the buffers
+  // hold the application's rows: each marked one, or row 1 when none is marked.
+  bool fetched = static_cast<SQLLEN>(rowsFetched_) > 0;
+  SQLULEN rows = fetched ? rowsFetched_ : rowSetSize_;
+  bool marked = false;
+  for (SQLULEN row = 1; row <= rows; ++row) {
     if (RowMark(row) != Mark) continue;
     // Rows are numbered in 16 bits here: a later one would be taken for another row.
     if (row > UINT16_MAX)
       throw rtl::Exception("Row " + std::to_string(row) + " of " + Name() +
                            " is beyond the 65535 rows a row operation reaches.");
+    marked = true;
     (this->*Step)(static_cast<SQLUSMALLINT>(row));
   }
+  if (!fetched && !marked) (this->*Step)(1);
 }
 
 void THstmt::InsertRow(SQLUSMALLINT Row) {

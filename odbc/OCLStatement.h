@@ -209,8 +209,9 @@ class THstmt : public THbase {
   bool ExecAsync() const { return execAsync_; }
   void SetExecAsync(bool Value) { execAsync_ = Value; }
 
-  // Row operations: the rows of the rowset (RowSetSize 1: row 1; else each row whose mark is
-  // the operation) written back through the driver's positioned operations, or through
+  // Row operations: the rows of the rowset (RowSetSize 1: row 1; else each fetched row whose
+  // mark is the operation, and with none fetched each marked row of the buffers, or row 1 when
+  // none is marked) written back through the driver's positioned operations, or through
   // generated INSERT, UPDATE and DELETE statements that take each value from the row they
   // handle. Each asks OnInsert ... OnRefresh first.
   virtual void Insert();

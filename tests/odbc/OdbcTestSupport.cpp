@@ -1,5 +1,6 @@
 #include "tests/odbc/OdbcTestSupport.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace ocl_test {
@@ -33,8 +34,13 @@ void UsePostgres(ocl::THdbc& db) {
   }
   db.SetDriver("PostgreSQL Unicode");
   db.SetUserName(user);
+  // Test programs run side by side on the one server: each works in a schema of its own, so
+  // that their tables never meet.
+  std::string schema = program_invocation_short_name;
   db.SetAttributes({std::string("Server=") + host, std::string("Port=") + port,
-                    std::string("Database=") + database});
+                    std::string("Database=") + database,
+                    "ConnSettings={CREATE SCHEMA IF NOT EXISTS " + schema +
+                        ";SET search_path TO " + schema + "}"});
 }
 
 TRawStatement::TRawStatement(rtl::TComponent* AOwner, ocl::THdbc& Db) : ocl::THbase(AOwner) {
