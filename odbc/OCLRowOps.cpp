@@ -5,6 +5,7 @@
 #include "odbc/OCLEnvironment.h"
 #include "odbc/OCLStatement.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace ocl {
@@ -56,6 +57,10 @@ void THstmt::RowOperation(const TConfirmEvent& Confirm, const char* Question,
   bool marked = false;
   for (SQLULEN row = 1; row <= rows; ++row) {
     if (RowMark(row) != Mark) continue;
+    // Rows are numbered in 16 bits here: a later one would be taken for another row.
+    if (row > UINT16_MAX)
+      throw rtl::Exception("Row " + std::to_string(row) + " of " + Name() +
+                           " is beyond the 65535 rows a row operation reaches.");
     marked = true;
     (this->*Step)(static_cast<SQLUSMALLINT>(row));
   }
@@ -157,23 +162,39 @@ std::string THstmt::GetCursorName() {
                      strnlen(reinterpret_cast<char*>(buffer), sizeof buffer));
 }
 
-bool THstmt::IsValueColumn(const TColRec& Column) const {
-  return Column.Data && Column.Ind[0] != SQL_COLUMN_IGNORE;
+// A column's part in the statements of a row: the row's own indicator tells whether it is
+// left out, as the driver's positioned operations read it.
+bool THstmt::IsValueColumn(const TColRec& Column, SQLUSMALLINT Row) const {
+  return Column.Data && Column.Ind[Row - 1] != SQL_COLUMN_IGNORE;
 }
 
-bool THstmt::IsLongDataColumn(const TColRec& Column) const {
-  return !Column.Data && Column.Ind[0] != SQL_COLUMN_IGNORE;
+bool THstmt::IsLongDataColumn(const TColRec& Column, SQLUSMALLINT Row) const {
+  return !Column.Data && Column.Ind[Row - 1] != SQL_COLUMN_IGNORE;
+}
+
+// A long value that BlobDeferral left unread, and that nothing has written since: it is what
+// the table holds, and writing the empty stream would lose it.
+bool THstmt::IsUnread(TColRec& Column, SQLUSMALLINT Row) const {
+  return Column.Ind[Row - 1] != SQL_NULL_DATA && !Column.Loaded[Row - 1] &&
+         Column.RowStream(Row).Size() == 0;
 }
 
 void THstmt::RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys) {
   SQLUSMALLINT count = ColCount();
   for (SQLUSMALLINT i = 0; i < count; ++i) {
     const TColRec& column = *columns_[i];
-    bool used = (Values && IsValueColumn(column)) || (Keys && column.Primary);
+    bool used = (Values && IsValueColumn(column, Row)) || (Keys && column.Primary);
     if (used && TCell(*this, static_cast<SQLUSMALLINT>(i + 1), Row).IsCut())
       throw rtl::Exception("Column " + colNames_[i].Name + " of row " + std::to_string(Row) +
                            " was cut when it was fetched, and cannot be written back.");
   }
+}
+
+// The generated statements read the row's elements of the column buffers.
+void THstmt::RequireRow(SQLUSMALLINT Row) const {
+  if (Row < 1 || Row > rowSetSize_)
+    throw rtl::Exception("Row " + std::to_string(Row) + " is outside the rowset of " + Name() +
+                         " (rows 1 to " + std::to_string(rowSetSize_) + ").");
 }
 
 // A statement of its own under the same connection for generated statements; the caller
@@ -210,23 +231,31 @@ SQLUSMALLINT THstmt::BindValueColumns(THstmt& Temp, SQLUSMALLINT Row) {
   SQLUSMALLINT number = 1;
   for (SQLUSMALLINT i = 0; i < colCount_; ++i) {
     const TColRec& column = *columns_[i];
-    if (IsValueColumn(column))
+    if (IsValueColumn(column, Row))
       number = BindColumn(Temp, number, column, Row, column.Ind[Row - 1] == SQL_NULL_DATA);
   }
   return number;
 }
 
 SQLUSMALLINT THstmt::BindKeyColumns(THstmt& Temp, SQLUSMALLINT Number, SQLUSMALLINT Row) {
-  for (SQLUSMALLINT i = 0; i < colCount_; ++i)
-    if (columns_[i]->Primary) Number = BindColumn(Temp, Number, *columns_[i], Row, false);
+  for (SQLUSMALLINT i = 0; i < colCount_; ++i) {
+    if (!columns_[i]->Primary) continue;
+    // Without a buffer the key would be bound to nothing and find no row.
+    if (!columns_[i]->Data)
+      throw rtl::Exception("Key column " + colNames_[i].Name +
+                           " is long data, which cannot find a row: name a type with a buffer "
+                           "for it (AddColType).");
+    Number = BindColumn(Temp, Number, *columns_[i], Row, false);
+  }
   return Number;
 }
 
 void THstmt::ExecInsert(SQLUSMALLINT Row) {
   std::string names, markers;
   SQLUSMALLINT count = ColCount();
+  RequireRow(Row);
   for (SQLUSMALLINT i = 0; i < count; ++i) {
-    if (!IsValueColumn(*columns_[i])) continue;
+    if (!IsValueColumn(*columns_[i], Row)) continue;
     names += (names.empty() ? "" : ", ") + QuoteName(colNames_[i].Name);
     markers += markers.empty() ? "?" : ", ?";
   }
@@ -242,8 +271,9 @@ void THstmt::ExecInsert(SQLUSMALLINT Row) {
 void THstmt::ExecUpdate(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row) {
   std::string sets;
   SQLUSMALLINT count = ColCount();
+  RequireRow(Row);
   for (SQLUSMALLINT i = 0; i < count; ++i)
-    if (IsValueColumn(*columns_[i]))
+    if (IsValueColumn(*columns_[i], Row))
       sets += (sets.empty() ? "" : ", ") + QuoteName(colNames_[i].Name) + " = ?";
   if (sets.empty()) return;
   std::string text = "UPDATE " + QuoteName(GetTableName(1)) + " SET " + sets + " " + Condition;
@@ -256,10 +286,11 @@ void THstmt::ExecUpdate(const std::string& Condition, bool BindKeys, SQLUSMALLIN
 
 void THstmt::ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row) {
   SQLUSMALLINT count = ColCount();
+  RequireRow(Row);
   std::unique_ptr<THstmt> temp;
   for (SQLUSMALLINT n = 1; n <= count; ++n) {
     TColRec& column = *columns_[n - 1];
-    if (!IsLongDataColumn(column)) continue;
+    if (!IsLongDataColumn(column, Row) || IsUnread(column, Row)) continue;
     std::string text = "UPDATE " + QuoteName(GetTableName(n)) + " SET " +
                        QuoteName(colNames_[n - 1].Name) + " = ? " + Condition;
     // One statement serves every long-data column.
@@ -276,6 +307,7 @@ void THstmt::ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSM
 
 void THstmt::ExecDelete(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row) {
   ColCount();
+  RequireRow(Row);
   std::string text = "DELETE FROM " + QuoteName(GetTableName(1)) + " " + Condition;
   auto temp = TemporaryStatement();
   PrepareGenerated(*temp, roDelete, text);

@@ -266,10 +266,12 @@ class THstmt : public THbase {
   std::string RowCondition(SQLUINTEGER PositionedBit, bool& UseKeys);
   void SetPosition(SQLUSMALLINT Row, SQLUSMALLINT Operation);
   void AddRow(SQLUSMALLINT Row);
-  bool IsValueColumn(const TColRec& Column) const;
-  bool IsLongDataColumn(const TColRec& Column) const;
+  bool IsValueColumn(const TColRec& Column, SQLUSMALLINT Row) const;
+  bool IsLongDataColumn(const TColRec& Column, SQLUSMALLINT Row) const;
+  bool IsUnread(TColRec& Column, SQLUSMALLINT Row) const;
   // Refuses a row whose values (or keys) were cut when fetched, before anything of it runs.
   void RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys);
+  void RequireRow(SQLUSMALLINT Row) const;
   std::unique_ptr<THstmt> TemporaryStatement();
   void PrepareGenerated(THstmt& Temp, SQLUSMALLINT Operation, std::string Text);
   SQLUSMALLINT BindColumn(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,

@@ -287,9 +287,19 @@ std::map<SQLINTEGER, int> stmtAttrSets;
 std::string pieces;
 int executions = 0;
 int cancels = 0;
+std::string driverLog;
 
 struct Param {
   SQLPOINTER value;
+  SQLLEN* ind;
+  SQLSMALLINT ctype = SQL_C_DEFAULT;
+};
+
+// A result column bound by the application.
+struct BoundColumn {
+  SQLSMALLINT ctype;
+  SQLPOINTER data;
+  SQLLEN size;
   SQLLEN* ind;
 };
 
@@ -302,7 +312,13 @@ struct Stmt : Handle {
   bool cancelled = false;
   std::vector<SQLPOINTER> wanted;  // values the running execution asks for
   std::size_t next = 0;
+  std::string text;  // prepared or executed
+  std::map<SQLUSMALLINT, BoundColumn> columns;
+  std::size_t delivered = 0;  // scripted rows fetched so far
 };
+
+void Log(const std::string& line);
+std::string Values(const Stmt* stmt);
 
 std::string Script(const Dbc* dbc, const std::string& key) {
   auto it = dbc->script.find(key);
@@ -367,6 +383,8 @@ SQLRETURN Run(Stmt* stmt) {
     }
     stmt->stillLeft = -1;
   }
+  Log(stmt->text + Values(stmt));
+  stmt->delivered = 0;
   stmt->wanted.clear();
   stmt->next = 0;
   for (const auto& [number, param] : stmt->params)
@@ -382,6 +400,7 @@ extern "C" {
 EXPORT void ScriptedDriver_Reset() {
   stmtAttrSets.clear();
   pieces.clear();
+  driverLog.clear();
   executions = cancels = 0;
 }
 
@@ -426,25 +445,28 @@ EXPORT SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT handle, SQLUSMALLINT option) {
 }
 
 EXPORT SQLRETURN SQL_API SQLBindParameter(SQLHSTMT handle, SQLUSMALLINT number, SQLSMALLINT,
-                                          SQLSMALLINT, SQLSMALLINT, SQLULEN, SQLSMALLINT,
+                                          SQLSMALLINT ctype, SQLSMALLINT, SQLULEN, SQLSMALLINT,
                                           SQLPOINTER value, SQLLEN, SQLLEN* ind) {
   auto* stmt = static_cast<Stmt*>(handle);
   Clear(stmt);
-  stmt->params[number] = Param{value, ind};
+  stmt->params[number] = Param{value, ind, ctype};
   return SQL_SUCCESS;
 }
 
-EXPORT SQLRETURN SQL_API SQLPrepare(SQLHSTMT handle, SQLCHAR*, SQLINTEGER) {
+EXPORT SQLRETURN SQL_API SQLPrepare(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) {
   auto* stmt = static_cast<Stmt*>(handle);
   Clear(stmt);
   stmt->prepared = true;
+  stmt->text = Text(text, static_cast<SQLSMALLINT>(length));
   return SQL_SUCCESS;
 }
 
 EXPORT SQLRETURN SQL_API SQLExecute(SQLHSTMT handle) { return Run(static_cast<Stmt*>(handle)); }
 
-EXPORT SQLRETURN SQL_API SQLExecDirect(SQLHSTMT handle, SQLCHAR*, SQLINTEGER) {
-  return Run(static_cast<Stmt*>(handle));
+EXPORT SQLRETURN SQL_API SQLExecDirect(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  if (stmt->stillLeft < 0) stmt->text = Text(text, static_cast<SQLSMALLINT>(length));
+  return Run(stmt);
 }
 
 EXPORT SQLRETURN SQL_API SQLParamData(SQLHSTMT handle, SQLPOINTER* token) {
@@ -478,8 +500,181 @@ EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT, SQLLEN* count) {
   return SQL_SUCCESS;
 }
 
-EXPORT SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT, SQLSMALLINT* count) {
-  if (count) *count = 0;
+}  // extern "C"
+
+// ---------------------------------------------------------------------------------------------
+// Result sets and positioned operations. A statement whose text starts with SELECT has the
+// scripted result:
+//
+//   Columns=Id:4,Name:12     its columns, by name and SQL type number
+//   Rows=1,Bolt/2,Nut        its rows, values as text (converted to the bound C type)
+//   Table=Parts              the table name SQLColAttribute gives every column
+//   Cursor=C1                the cursor name (else SQL_CUR1)
+//   SetPos=needdata          SQLSetPos(SQL_UPDATE) asks for data at execution
+//
+// ScriptedDriver_Log lists, a line each, every execution with the parameter values it got
+// ("UPDATE t SET a = ? WHERE CURRENT OF C1 <- 1, 'x', NULL") and every SQLSetPos call.
+
+namespace {
+
+void Log(const std::string& line) { driverLog += line + "\n"; }
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= text.size() && !text.empty()) {
+    std::size_t end = text.find(separator, start);
+    if (end == std::string::npos) end = text.size();
+    parts.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool HasResult(const Stmt* stmt) { return stmt->text.rfind("SELECT", 0) == 0; }
+
+std::vector<std::string> ResultColumns(const Stmt* stmt) {
+  return HasResult(stmt) ? Split(Script(stmt->dbc, "Columns"), ',') : std::vector<std::string>();
+}
+
+std::string Value(const Param& param) {
+  if (!param.value || (param.ind && *param.ind == SQL_NULL_DATA)) return "NULL";
+  if (AtExecution(param)) return "DATA_AT_EXEC";
+  char number[64];
+  switch (param.ctype) {
+    case SQL_C_CHAR: {
+      const char* text = static_cast<const char*>(param.value);
+      SQLLEN length = param.ind && *param.ind >= 0 ? *param.ind : SQLLEN(std::strlen(text));
+      return "'" + std::string(text, static_cast<std::size_t>(length)) + "'";
+    }
+    case SQL_C_SLONG: return std::to_string(*static_cast<const SQLINTEGER*>(param.value));
+    case SQL_C_DOUBLE:
+      std::snprintf(number, sizeof number, "%g", *static_cast<const double*>(param.value));
+      return number;
+    default: return "?";
+  }
+}
+
+std::string Values(const Stmt* stmt) {
+  std::string values;
+  for (const auto& [number, param] : stmt->params)
+    values += (values.empty() ? " <- " : ", ") + Value(param);
+  return values;
+}
+
+// Size of one element of a bound column array.
+SQLLEN Stride(const BoundColumn& column) {
+  switch (column.ctype) {
+    case SQL_C_SLONG: return sizeof(SQLINTEGER);
+    case SQL_C_DOUBLE: return sizeof(double);
+    default: return column.size;
+  }
+}
+
+void Store(const BoundColumn& column, std::size_t element, const std::string& value) {
+  auto* data = static_cast<char*>(column.data) + Stride(column) * SQLLEN(element);
+  SQLLEN& ind = column.ind[element];
+  if (column.ctype == SQL_C_SLONG) {
+    SQLINTEGER number = std::stoi(value);
+    std::memcpy(data, &number, sizeof number);
+    ind = sizeof number;
+  } else if (column.ctype == SQL_C_DOUBLE) {
+    double number = std::stod(value);
+    std::memcpy(data, &number, sizeof number);
+    ind = sizeof number;
+  } else {
+    CopyOut(value, data, static_cast<SQLSMALLINT>(column.size), nullptr);
+    ind = SQLLEN(value.size());
+  }
+}
+
+// The next rowset of the scripted rows into the bound columns, with the rows fetched and
+// their status where the application asked for them.
+SQLRETURN FetchNext(Stmt* stmt) {
+  Clear(stmt);
+  std::vector<std::string> rows = Split(Script(stmt->dbc, "Rows"), '/');
+  if (!HasResult(stmt)) return Fail(stmt, "24000", "no cursor is open");
+  if (stmt->delivered >= rows.size()) return SQL_NO_DATA;
+  SQLULEN size = stmt->attributes[SQL_ATTR_ROW_ARRAY_SIZE];
+  auto* status = reinterpret_cast<SQLUSMALLINT*>(stmt->attributes[SQL_ATTR_ROW_STATUS_PTR]);
+  SQLULEN fetched = 0;
+  for (SQLULEN i = 0; i < size; ++i) {
+    bool present = stmt->delivered < rows.size();
+    if (status) status[i] = present ? SQL_ROW_SUCCESS : SQL_ROW_NOROW;
+    if (!present) continue;
+    std::vector<std::string> values = Split(rows[stmt->delivered++], ',');
+    for (const auto& [number, column] : stmt->columns)
+      if (number <= values.size()) Store(column, i, values[number - 1]);
+    ++fetched;
+  }
+  if (auto* count = reinterpret_cast<SQLULEN*>(stmt->attributes[SQL_ATTR_ROWS_FETCHED_PTR]))
+    *count = fetched;
+  return SQL_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" {
+
+// What the statements executed, and the positioned operations asked for.
+EXPORT const char* ScriptedDriver_Log() { return driverLog.c_str(); }
+
+EXPORT SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT handle, SQLSMALLINT* count) {
+  if (count) *count = SQLSMALLINT(ResultColumns(static_cast<Stmt*>(handle)).size());
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLColAttribute(SQLHSTMT handle, SQLUSMALLINT number, SQLUSMALLINT field,
+                                         SQLPOINTER text, SQLSMALLINT size, SQLSMALLINT* length,
+                                         SQLLEN* value) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  std::vector<std::string> columns = ResultColumns(stmt);
+  if (number < 1 || number > columns.size()) return Fail(stmt, "07009", "no such column");
+  std::vector<std::string> column = Split(columns[number - 1], ':');
+  switch (field) {
+    case SQL_DESC_NAME: return CopyOut(column[0], text, size, length);
+    case SQL_DESC_TABLE_NAME: return CopyOut(Script(stmt->dbc, "Table"), text, size, length);
+    case SQL_DESC_CONCISE_TYPE: *value = std::stoi(column.at(1)); return SQL_SUCCESS;
+    case SQL_DESC_DISPLAY_SIZE: *value = 40; return SQL_SUCCESS;
+    case SQL_DESC_UNSIGNED: *value = SQL_FALSE; return SQL_SUCCESS;
+    default: return Fail(stmt, "HY091", "unknown descriptor field");
+  }
+}
+
+EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT handle, SQLUSMALLINT number, SQLSMALLINT ctype,
+                                    SQLPOINTER data, SQLLEN size, SQLLEN* ind) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  if (data)
+    stmt->columns[number] = BoundColumn{ctype, data, size, ind};
+  else
+    stmt->columns.erase(number);
+  return SQL_SUCCESS;
+}
+
+EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT handle) { return FetchNext(static_cast<Stmt*>(handle)); }
+
+EXPORT SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT handle, SQLSMALLINT orientation, SQLLEN) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  if (orientation != SQL_FETCH_NEXT) return Fail(stmt, "HY106", "only forward");
+  return FetchNext(stmt);
+}
+
+EXPORT SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT handle, SQLCHAR* name, SQLSMALLINT size,
+                                          SQLSMALLINT* length) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  std::string cursor = Script(stmt->dbc, "Cursor");
+  return CopyOut(cursor.empty() ? "SQL_CUR1" : cursor, name, size, length);
+}
+
+EXPORT SQLRETURN SQL_API SQLSetPos(SQLHSTMT handle, SQLSETPOSIROW row, SQLUSMALLINT operation,
+                                   SQLUSMALLINT) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  Log("SQLSetPos(" + std::to_string(row) + ", " + std::to_string(operation) + ")");
+  if (operation == SQL_UPDATE && stmt->dbc->Is("SetPos", "needdata")) return SQL_NEED_DATA;
   return SQL_SUCCESS;
 }
 
