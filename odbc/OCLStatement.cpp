@@ -84,9 +84,13 @@ bool THstmt::AllocHandle() {
   AllocateOwnHandle(db->Handle());
   // Listed exactly while it holds a handle: the connection's FreeAll relies on it.
   db->Children().Add(this);
+  // The writes below close a handle that holds nothing yet: column types named before the
+  // first use stay, as they do on a statement that has its handle.
+  std::vector<TColTypeRec> named = std::move(colTypes_);
   SetConcurrencyType(concurrencyType_);
   SetCursorType(cursorType_);
   SetRowSetSize(rowSetSize_);
+  colTypes_ = std::move(named);
   EnableBookmarks();
   return Allocated();
 }

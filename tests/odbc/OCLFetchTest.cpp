@@ -172,10 +172,11 @@ TEST_P(FetchTest, ACutValueIsRefusedAndALongTypeReadsItWhole) {
   message = Raised<rtl::Exception>([&] { stmt->Cell(3, 2).AsBytes(); }).Message();
   EXPECT_NE(message.find("AddColType(3, SQL_LONGVARBINARY)"), std::string::npos) << message;
 
+  // Named on a statement that has no handle yet, before its first use.
   auto whole = NewStatement(*db_, "SELECT id, v, bin FROM wide ORDER BY id");
-  whole->Execute();
   whole->AddColType(2, SQL_LONGVARCHAR);
   whole->AddColType(3, SQL_LONGVARBINARY);
+  whole->Execute();
   std::vector<std::string> values;
   std::vector<std::size_t> sizes;
   for (auto& row : whole->Rows()) {
