@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
   benchmark::Shutdown();
+  bench::CloseSharedConnections();
   ocl::OCL_Shutdown();
   return 0;
 }

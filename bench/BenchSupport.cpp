@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 
 namespace bench {
@@ -102,6 +103,28 @@ std::unique_ptr<ocl::THdbc> LibraryConnection(const TDriver& Driver) {
   db->SetAttributes(lines);
   db->Connect();
   return db;
+}
+
+namespace {
+std::map<std::string, std::unique_ptr<TRawConnection>> sharedRaw;
+std::map<std::string, std::unique_ptr<ocl::THdbc>> sharedLibrary;
+}  // namespace
+
+TRawConnection& SharedRawConnection(const TDriver& Driver) {
+  auto& db = sharedRaw[Driver.Name];
+  if (!db) db = std::make_unique<TRawConnection>(Driver);
+  return *db;
+}
+
+ocl::THdbc& SharedLibraryConnection(const TDriver& Driver) {
+  auto& db = sharedLibrary[Driver.Name];
+  if (!db) db = LibraryConnection(Driver);
+  return *db;
+}
+
+void CloseSharedConnections() {
+  sharedRaw.clear();
+  sharedLibrary.clear();
 }
 
 void RegisterPair(const std::string& Workload, const TBody& Raw, const TBody& Library) {

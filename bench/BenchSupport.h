@@ -49,6 +49,14 @@ void Ensure(SQLRETURN Ret, SQLSMALLINT HandleType, SQLHANDLE Handle);
 // A connection component for the driver, connected.
 std::unique_ptr<ocl::THdbc> LibraryConnection(const TDriver& Driver);
 
+// One connection per driver and side that stays open across runs, as an application keeps
+// its connection: what a driver does once per connection (psqlODBC reads the catalog at the
+// first description of a result) then weighs on the first run only. Closed by
+// CloseSharedConnections at the end of the program.
+TRawConnection& SharedRawConnection(const TDriver& Driver);
+ocl::THdbc& SharedLibraryConnection(const TDriver& Driver);
+void CloseSharedConnections();
+
 // Registers "<Workload>/<driver>/raw" and "<Workload>/<driver>/library", each run Runs()
 // times; a run times the body of its state loop, once, in real time.
 using TBody = std::function<void(benchmark::State&, const TDriver&)>;
