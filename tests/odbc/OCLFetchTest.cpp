@@ -37,12 +37,7 @@ class FetchTest : public ocl_test::OdbcTest, public ::testing::WithParamInterfac
  protected:
   void SetUp() override {
     OdbcTest::SetUp();
-    db_ = ocl_test::NewConnection();
-    if (Sqlite())
-      ocl_test::UseSqlite(*db_, folder_.File("fetch.sqlite"));
-    else
-      ocl_test::UsePostgres(*db_);
-    db_->Connect();
+    db_ = ocl_test::ConnectedTo(Sqlite(), folder_.File("fetch.sqlite"));
   }
   bool Sqlite() const { return std::string(GetParam()) == "SQLite"; }
   // A fresh table of that name.
@@ -242,9 +237,7 @@ class SqliteFetchTest : public ocl_test::OdbcTest {
  protected:
   void SetUp() override {
     OdbcTest::SetUp();
-    db_ = ocl_test::NewConnection();
-    ocl_test::UseSqlite(*db_, folder_.File("cells.sqlite"));
-    db_->Connect();
+    db_ = ocl_test::ConnectedTo(true, folder_.File("cells.sqlite"));
   }
   testing_support::TempFolder folder_;
   std::unique_ptr<THdbc> db_;
@@ -332,9 +325,7 @@ class PostgresFetchTest : public ocl_test::OdbcTest {
  protected:
   void SetUp() override {
     OdbcTest::SetUp();
-    db_ = ocl_test::NewConnection();
-    ocl_test::UsePostgres(*db_);
-    db_->Connect();
+    db_ = ocl_test::ConnectedTo(false, "");
   }
   std::unique_ptr<THdbc> db_;
 };

@@ -12,9 +12,7 @@ class RowMarksTest : public ocl_test::OdbcTest {
  protected:
   void SetUp() override {
     OdbcTest::SetUp();
-    db_ = ocl_test::NewConnection();
-    ocl_test::UseSqlite(*db_, folder_.File("parts.db"));
-    db_->Connect();
+    db_ = ocl_test::ConnectedTo(true, folder_.File("parts.db"));
     ExecSql(*db_, "CREATE TABLE parts (id INTEGER PRIMARY KEY, name VARCHAR(40), price DOUBLE)");
     ExecSql(*db_,
             "INSERT INTO parts VALUES (1, 'Bolt', 0.25), (2, 'Nut', 0.1), (3, 'Washer', 0.05)");

@@ -39,12 +39,7 @@ class RowOpsFixture : public ocl_test::OdbcTest {
  protected:
   void SetUp() override {
     OdbcTest::SetUp();
-    db_ = ocl_test::NewConnection();
-    if (Sqlite())
-      ocl_test::UseSqlite(*db_, folder_.File("rows.sqlite"));
-    else
-      ocl_test::UsePostgres(*db_);
-    db_->Connect();
+    db_ = ocl_test::ConnectedTo(Sqlite(), folder_.File("rows.sqlite"));
   }
   virtual bool Sqlite() const = 0;
   std::string Double() const { return Sqlite() ? "DOUBLE" : "DOUBLE PRECISION"; }

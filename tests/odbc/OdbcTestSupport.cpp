@@ -9,6 +9,16 @@ std::unique_ptr<ocl::THdbc> NewConnection() {
   return std::unique_ptr<ocl::THdbc>(rtl::TComponent::Create<ocl::THdbc>(nullptr));
 }
 
+std::unique_ptr<ocl::THdbc> ConnectedTo(bool Sqlite, const std::string& SqliteFile) {
+  auto db = NewConnection();
+  if (Sqlite)
+    UseSqlite(*db, SqliteFile);
+  else
+    UsePostgres(*db);
+  db->Connect();
+  return db;
+}
+
 void OpenTransaction(ocl::THdbc& db, const std::string& file) {
   UseSqlite(db, file);
   db.Connect();
@@ -39,8 +49,8 @@ void UsePostgres(ocl::THdbc& db) {
   std::string schema = program_invocation_short_name;
   db.SetAttributes({std::string("Server=") + host, std::string("Port=") + port,
                     std::string("Database=") + database,
-                    "ConnSettings={CREATE SCHEMA IF NOT EXISTS " + schema +
-                        ";SET search_path TO " + schema + "}"});
+                    "ConnSettings={CREATE SCHEMA IF NOT EXISTS " + schema + ";SET search_path TO " +
+                        schema + "}"});
 }
 
 TRawStatement::TRawStatement(rtl::TComponent* AOwner, ocl::THdbc& Db) : ocl::THbase(AOwner) {

@@ -24,6 +24,9 @@ class OdbcTest : public ::testing::Test {
 // A connection without an owner, pointed at nothing yet.
 std::unique_ptr<ocl::THdbc> NewConnection();
 
+// A connection without an owner, connected to a SQLite database file or to the test server.
+std::unique_ptr<ocl::THdbc> ConnectedTo(bool Sqlite, const std::string& SqliteFile);
+
 // Runs the call, which must raise E; the exception, for further checks. A call that raises
 // nothing, or something else, fails the test.
 template <class E, class Call>
