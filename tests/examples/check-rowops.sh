@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the ODBC library from a build folder, builds the row operations sample against the
-# installed copy, and runs it on SQLite and on the test server (scripts/testdb.sh). Each run
-# must print the statements the library generated and the rows they left, exactly.
+# installed copy as a program outside the project would, and runs it on SQLite and on the test
+# server (scripts/testdb.sh). The program must not need Qt, and each run must print the
+# statements the library generated and the rows they left, exactly.
 #   check-rowops.sh BUILD_DIR WORK_DIR [LINKER_FLAGS]
 set -euo pipefail
 build=$1 work=$2 flags=${3:-}
@@ -12,6 +13,10 @@ cmake --install "$build" --component ocl --prefix "$work/prefix" >/dev/null
 cmake -S "$root/examples/rowops" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" \
   -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" -DCMAKE_EXE_LINKER_FLAGS="$flags" >/dev/null
 cmake --build "$work/build" >"$work/build.log" || { cat "$work/build.log"; exit 1; }
+if ldd "$work/build/rowops" | grep -i 'libQt'; then
+  echo "the sample links Qt" >&2
+  exit 1
+fi
 
 expected() {
   cat <<OUT
