@@ -7,6 +7,8 @@
 #include "odbc/OCLSql.h"
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace ocl {
@@ -14,6 +16,12 @@ namespace ocl {
 // An integer attribute value as the attribute functions take it.
 inline SQLPOINTER IntegerAttribute(SQLULEN Value) {
   return reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(Value));
+}
+
+// A text buffer the driver filled: up to its first NUL, or Size bytes when it holds none.
+inline std::string BufferText(const void* Buffer, std::size_t Size) {
+  const char* text = static_cast<const char*>(Buffer);
+  return std::string(text, strnlen(text, Size));
 }
 
 class TODBCError;

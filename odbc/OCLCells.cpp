@@ -2,6 +2,7 @@
 
 #include "odbc/OCLCells.h"
 #include "odbc/OCLRows.h"
+#include "rtl/SysUtils.h"
 
 #include <charconv>
 #include <cmath>
@@ -48,22 +49,16 @@ const char* Kind(SQLSMALLINT CType) {
   }
 }
 
-std::string_view Trimmed(std::string_view Text) {
-  while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t')) Text.remove_prefix(1);
-  while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t')) Text.remove_suffix(1);
-  return Text;
-}
-
 // A whole text as a number, with blanks around it and a leading "+" allowed.
 bool ParseInteger(std::string_view Text, std::int64_t& Value) {
-  Text = Trimmed(Text);
+  Text = rtl::TrimBlanks(Text);
   if (!Text.empty() && Text[0] == '+') Text.remove_prefix(1);
   auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
   return !Text.empty() && error == std::errc() && end == Text.data() + Text.size();
 }
 
 bool ParseDouble(std::string_view Text, double& Value) {
-  Text = Trimmed(Text);
+  Text = rtl::TrimBlanks(Text);
   auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
   return !Text.empty() && error == std::errc() && end == Text.data() + Text.size();
 }

@@ -164,7 +164,7 @@ std::string THstmt::ColAttrString(SQLUSMALLINT Column, SQLUSMALLINT Field) {
   char text[256] = {};
   SQLSMALLINT length = 0;
   Check(SQLColAttribute(CurrentHandle(), Column, Field, text, sizeof text, &length, nullptr));
-  return std::string(text, strnlen(text, sizeof text));
+  return BufferText(text, sizeof text);
 }
 
 SQLLEN THstmt::ColAttrInteger(SQLUSMALLINT Column, SQLUSMALLINT Field) {

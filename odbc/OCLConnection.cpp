@@ -218,8 +218,7 @@ std::string THdbc::GetInfoString(SQLUSMALLINT InfoType) {
   SQLCHAR buffer[256] = {};
   SQLSMALLINT length = 0;
   if (!Test(SQLGetInfo(Handle(), InfoType, buffer, sizeof buffer, &length))) return {};
-  const char* text = reinterpret_cast<const char*>(buffer);
-  return std::string(text, strnlen(text, sizeof buffer - 1));
+  return BufferText(buffer, sizeof buffer - 1);
 }
 
 SQLUINTEGER THdbc::GetInfoInteger(SQLUSMALLINT InfoType) {

@@ -2,8 +2,6 @@
 
 #include "odbc/OCLBase.h"
 
-#include <cstring>
-
 namespace ocl {
 
 EODBC::EODBC(THbase* AComponent, SQLRETURN ARetCode, std::string ASqlState, SQLINTEGER ANativeError,
@@ -22,11 +20,6 @@ bool TODBCError::Succeeded(SQLRETURN RetCode) const {
 namespace {
 constexpr SQLSMALLINT BufferSize = 256;
 
-// A buffer up to its first NUL, or whole when it holds none.
-std::string BufferText(const SQLCHAR* buffer) {
-  const char* text = reinterpret_cast<const char*>(buffer);
-  return std::string(text, strnlen(text, BufferSize));
-}
 }  // namespace
 
 void TODBCError::Retrieve() {
@@ -37,9 +30,9 @@ void TODBCError::Retrieve() {
   SQLRETURN ret =
       SQLGetDiagRec(HandleType, Handle, 1, state, &native, message, BufferSize, &length);
   if (Succeeded(ret)) {
-    SqlState = BufferText(state);
+    SqlState = BufferText(state, BufferSize);
     NativeError = native;
-    Message = BufferText(message);
+    Message = BufferText(message, BufferSize);
   } else {
     SqlState.clear();
     NativeError = 0;

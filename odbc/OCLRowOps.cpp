@@ -4,22 +4,11 @@
 #include "odbc/OCLCells.h"
 #include "odbc/OCLEnvironment.h"
 #include "odbc/OCLStatement.h"
+#include "rtl/SysUtils.h"
 
 #include <cstdint>
-#include <cstring>
 
 namespace ocl {
-
-namespace {
-
-// Blanks and control characters off both ends.
-std::string TrimControls(std::string_view Text) {
-  while (!Text.empty() && static_cast<unsigned char>(Text.front()) <= ' ') Text.remove_prefix(1);
-  while (!Text.empty() && static_cast<unsigned char>(Text.back()) <= ' ') Text.remove_suffix(1);
-  return std::string(Text);
-}
-
-}  // namespace
 
 std::string QuoteName(const std::string& Name) {
   if (Name.find_first_of(" \"") == std::string::npos) return Name;
@@ -141,14 +130,13 @@ std::string THstmt::PrimaryWhere() {
 }
 
 std::string THstmt::GetTableName(SQLUSMALLINT Column) {
-  if (hasTargetTable_) return TrimControls(targetTable_);
+  if (hasTargetTable_) return std::string(rtl::TrimControls(targetTable_));
   SQLCHAR buffer[256] = {};
   SQLSMALLINT length = 0;
   std::string name;
   if (Test(SQLColAttribute(CurrentHandle(), Column, SQL_DESC_TABLE_NAME, buffer, sizeof buffer,
                            &length, nullptr)))
-    name = TrimControls(std::string_view(reinterpret_cast<char*>(buffer),
-                                         strnlen(reinterpret_cast<char*>(buffer), sizeof buffer)));
+    name = rtl::TrimControls(BufferText(buffer, sizeof buffer));
   if (name.empty())
     throw rtl::Exception("Unable to retrieve table name:  TargetTable property not set.");
   return name;
@@ -158,8 +146,7 @@ std::string THstmt::GetCursorName() {
   SQLCHAR buffer[256] = {};
   SQLSMALLINT length = 0;
   Check(SQLGetCursorName(Handle(), buffer, sizeof buffer, &length));
-  return std::string(reinterpret_cast<char*>(buffer),
-                     strnlen(reinterpret_cast<char*>(buffer), sizeof buffer));
+  return BufferText(buffer, sizeof buffer);
 }
 
 // A column's part in the statements of a row: the row's own indicator tells whether it is

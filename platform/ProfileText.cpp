@@ -8,15 +8,11 @@
 namespace platform {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+using rtl::TrimBlanks;
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
+bool SameName(std::string_view a, std::string_view b) {
+  return rtl::SameText(TrimBlanks(a), TrimBlanks(b));
 }
-
-bool SameName(std::string_view a, std::string_view b) { return rtl::SameText(Trim(a), Trim(b)); }
 
 // One line of the file: its text and the line ending that followed it ("", "\n" or "\r\n").
 struct Line {
@@ -49,7 +45,7 @@ std::string Join(const std::vector<Line>& lines) {
 
 // The section name of a "[name]" line, or nothing for other lines.
 std::optional<std::string_view> SectionOf(std::string_view line) {
-  line = Trim(line);
+  line = TrimBlanks(line);
   if (line.empty() || line.front() != '[') return std::nullopt;
   std::size_t close = line.find(']');
   if (close == std::string_view::npos) return std::nullopt;
@@ -57,7 +53,7 @@ std::optional<std::string_view> SectionOf(std::string_view line) {
 }
 
 bool IsComment(std::string_view line) {
-  line = Trim(line);
+  line = TrimBlanks(line);
   return !line.empty() && line.front() == ';';
 }
 
@@ -66,7 +62,7 @@ std::optional<std::pair<std::string_view, std::string_view>> PairOf(std::string_
   if (IsComment(line)) return std::nullopt;
   std::size_t eq = line.find('=');
   if (eq == std::string_view::npos) return std::nullopt;
-  return std::make_pair(Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
+  return std::make_pair(TrimBlanks(line.substr(0, eq)), TrimBlanks(line.substr(eq + 1)));
 }
 
 std::string_view Unquote(std::string_view value) {
@@ -166,7 +162,7 @@ std::optional<std::string> EditProfile(std::string_view text, const char* sectio
   } else {
     // After the section's last non-blank line, before blank lines that separate sections.
     std::size_t end = SectionEnd(lines, header);
-    while (end > header + 1 && Trim(lines[end - 1].text).empty()) --end;
+    while (end > header + 1 && TrimBlanks(lines[end - 1].text).empty()) --end;
     if (end == lines.size()) terminateLast();
     if (lines[end - 1].ending.empty()) lines[end - 1].ending = eol;
     lines.insert(at(end), {std::string(key) + "=" + value, eol});

@@ -57,6 +57,21 @@ inline bool SameText(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Text without blanks and tabs at either end.
+inline std::string_view TrimBlanks(std::string_view Text) {
+  while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t')) Text.remove_prefix(1);
+  while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t')) Text.remove_suffix(1);
+  return Text;
+}
+
+// Text without characters of code 0 to 32 (blanks and controls) at either end.
+inline std::string_view TrimControls(std::string_view Text) {
+  auto control = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  while (!Text.empty() && control(Text.back())) Text.remove_suffix(1);
+  while (!Text.empty() && control(Text.front())) Text.remove_prefix(1);
+  return Text;
+}
+
 // Text with the letters a to z upper-cased; every other byte stays.
 inline std::string UpperCase(std::string_view text) {
   std::string upper(text);

@@ -1,5 +1,6 @@
 #include "suite/Rt_Util.h"
 
+#include "rtl/SysUtils.h"
 #include "suite/DDB_Names.h"
 
 #include <chrono>
@@ -12,8 +13,6 @@ TWildCard* WildCard = nullptr;
 char* ScratchBuffer = nullptr;
 
 namespace {
-
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 bool IsFolderSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -39,10 +38,7 @@ LocalNow ReadLocalClock() {
 }  // namespace
 
 rtl::ShortString StrTrim(const rtl::ShortString& S) {
-  std::string_view text = S.view();
-  while (!text.empty() && IsBlankOrControl(text.back())) text.remove_suffix(1);
-  while (!text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);
-  return rtl::ShortString(text);
+  return rtl::ShortString(rtl::TrimControls(S.view()));
 }
 
 rtl::ShortString IntToShortStr(std::int32_t N) { return rtl::ShortString(std::to_string(N)); }
