@@ -102,13 +102,8 @@ std::string FormatTimestamp(const SQL_TIMESTAMP_STRUCT& Stamp) {
 }  // namespace
 
 void TCell::Settle() {
-  if (column_ < 1 || column_ > stmt_->ColCount())
-    throw rtl::Exception("Column " + std::to_string(column_) + " is not a result column of " +
-                         stmt_->Name() + ".");
-  if (row_ < 1 || row_ > stmt_->RowSetSize())
-    throw rtl::Exception("Row " + std::to_string(row_) + " is outside the rowset of " +
-                         stmt_->Name() + " (rows 1 to " + std::to_string(stmt_->RowSetSize()) +
-                         ").");
+  stmt_->RequireColumn(column_);
+  stmt_->RequireRow(row_);
 }
 
 std::string TCell::Where() const {

@@ -182,10 +182,20 @@ SQLUSMALLINT THstmt::ColumnNumber(std::string_view ColumnName) {
                        Name() + ".");
 }
 
-void THstmt::SetPrimary(SQLUSMALLINT Column, bool Value) {
+void THstmt::RequireColumn(SQLUSMALLINT Column) {
   if (Column < 1 || Column > ColCount())
     throw rtl::Exception("Column " + std::to_string(Column) + " is not a result column of " +
                          Name() + ".");
+}
+
+void THstmt::RequireRow(SQLULEN Row) const {
+  if (Row < 1 || Row > rowSetSize_)
+    throw rtl::Exception("Row " + std::to_string(Row) + " is outside the rowset of " + Name() +
+                         " (rows 1 to " + std::to_string(rowSetSize_) + ").");
+}
+
+void THstmt::SetPrimary(SQLUSMALLINT Column, bool Value) {
+  RequireColumn(Column);
   columns_[Column - 1]->Primary = Value;
 }
 
@@ -198,9 +208,7 @@ SQLUSMALLINT THstmt::RowMark(SQLULEN Row) const {
 
 void THstmt::SetRowMark(SQLULEN Row, SQLUSMALLINT Operation) {
   ColCount();
-  if (Row < 1 || Row > rowSetSize_)
-    throw rtl::Exception("Row " + std::to_string(Row) + " is outside the rowset of " + Name() +
-                         " (rows 1 to " + std::to_string(rowSetSize_) + ").");
+  RequireRow(Row);
   std::memcpy(RowAddress(rowMarks_->Data.get(), Row, SQL_C_USHORT), &Operation, sizeof Operation);
 }
 

@@ -177,13 +177,6 @@ void THstmt::RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys) {
   }
 }
 
-// The generated statements read the row's elements of the column buffers.
-void THstmt::RequireRow(SQLUSMALLINT Row) const {
-  if (Row < 1 || Row > rowSetSize_)
-    throw rtl::Exception("Row " + std::to_string(Row) + " is outside the rowset of " + Name() +
-                         " (rows 1 to " + std::to_string(rowSetSize_) + ").");
-}
-
 // A statement of its own under the same connection for generated statements; the caller
 // frees it, also when a step fails.
 std::unique_ptr<THstmt> THstmt::TemporaryStatement() {

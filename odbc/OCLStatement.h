@@ -128,6 +128,10 @@ class THstmt : public THbase {
   // The number of a result column by name, matched without regard to case; an unknown name
   // raises rtl::Exception.
   SQLUSMALLINT ColumnNumber(std::string_view ColumnName);
+  // Raise rtl::Exception for a column that is no result column (binding the columns first), or
+  // for a row outside the rowset.
+  void RequireColumn(SQLUSMALLINT Column);
+  void RequireRow(SQLULEN Row) const;
   // Marks a result column as part of the key of generated statements.
   void SetPrimary(SQLUSMALLINT Column, bool Value = true);
   // The pending operation of a row of the rowset (roUpdate 1, roDelete 2, roRefresh 4, roInsert
@@ -271,7 +275,6 @@ class THstmt : public THbase {
   bool IsUnread(TColRec& Column, SQLUSMALLINT Row) const;
   // Refuses a row whose values (or keys) were cut when fetched, before anything of it runs.
   void RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys);
-  void RequireRow(SQLUSMALLINT Row) const;
   std::unique_ptr<THstmt> TemporaryStatement();
   void PrepareGenerated(THstmt& Temp, SQLUSMALLINT Operation, std::string Text);
   SQLUSMALLINT BindColumn(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,
