@@ -27,14 +27,6 @@ inline constexpr const char* FitterExecutable = "Palomir.exe";
 // Everything up to and including the last backslash, "/" or ":" of a path; empty without one.
 std::string DirectoryPart(std::string_view path);
 
-// The settings file's bytes as the edit box shows them: valid UTF-8 as its characters, any other
-// byte (an ANSI character of a file written on Windows, say) as a stand-in that BytesOf turns
-// back into that same byte.
-QString TextOf(std::string_view bytes);
-std::string BytesOf(const QString& text);
-// The longest start of the bytes, at most `limit` of them, that ends on a whole character.
-std::string_view CutWhole(std::string_view bytes, std::size_t limit);
-
 class TMelrokForm : public suite::TServerDialog {
   Q_OBJECT
  public:

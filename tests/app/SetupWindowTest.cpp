@@ -1,5 +1,6 @@
 #include "app/INIUtil.h"
 #include "app/MelSet.h"
+#include "app/SettingsText.h"
 #include "rtl/Application.h"
 #include "tests/support/ModalWatcher.h"
 #include "tests/support/QtPrinters.h"
