@@ -178,36 +178,31 @@ std::vector<SQLUSMALLINT> THstmt::ParamNumbers(std::string_view ParamName) {
   return numbers;
 }
 
+// Binds every marker of the name, each with the direction set for this bind.
 template <class Bind1>
 void THstmt::ForEachNumber(std::string_view ParamName, Bind1 bind) {
-  for (SQLUSMALLINT number : ParamNumbers(ParamName)) bind(number);
+  SQLSMALLINT direction = paramDirection_;
+  for (SQLUSMALLINT number : ParamNumbers(ParamName)) {
+    paramDirection_ = direction;
+    bind(number);
+  }
 }
 
 void THstmt::BindParameter(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value,
                            SQLSMALLINT SqlType, SQLULEN ColumnSize, SQLSMALLINT Digits,
                            SQLLEN ArraySize) {
-  SQLSMALLINT direction = paramDirection_;
   ForEachNumber(ParamName, [&](SQLUSMALLINT n) {
-    paramDirection_ = direction;
     BindParameter(n, CType, Value, SqlType, ColumnSize, Digits, ArraySize);
   });
 }
 
 void THstmt::BindParam(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value) {
-  SQLSMALLINT direction = paramDirection_;
-  ForEachNumber(ParamName, [&](SQLUSMALLINT n) {
-    paramDirection_ = direction;
-    BindParam(n, CType, Value);
-  });
+  ForEachNumber(ParamName, [&](SQLUSMALLINT n) { BindParam(n, CType, Value); });
 }
 
 void THstmt::BindParamTyped(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value,
                             SQLSMALLINT SqlType) {
-  SQLSMALLINT direction = paramDirection_;
-  ForEachNumber(ParamName, [&](SQLUSMALLINT n) {
-    paramDirection_ = direction;
-    BindParamTyped(n, CType, Value, SqlType);
-  });
+  ForEachNumber(ParamName, [&](SQLUSMALLINT n) { BindParamTyped(n, CType, Value, SqlType); });
 }
 
 void THstmt::BindBlobParam(std::string_view ParamName, rtl::TMemoryStream* Stream, bool Binary) {
