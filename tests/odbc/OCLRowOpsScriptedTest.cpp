@@ -3,8 +3,6 @@
 
 #include "tests/odbc/OdbcTestSupport.h"
 
-#include <dlfcn.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,19 +11,11 @@ using namespace ocl;
 
 namespace {
 
-class RowOpsScriptedTest : public ocl_test::OdbcTest {
+class RowOpsScriptedTest : public ocl_test::ScriptedDriverTest {
  protected:
-  // The driver stays loaded for the whole test, so that its log covers the test.
-  void SetUp() override {
-    OdbcTest::SetUp();
-    driver_ = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW);
-    ASSERT_NE(driver_, nullptr) << dlerror();
-    reinterpret_cast<void (*)()>(dlsym(driver_, "ScriptedDriver_Reset"))();
-  }
   void TearDown() override {
     owner_.reset();
-    OdbcTest::TearDown();
-    if (driver_) dlclose(driver_);
+    ScriptedDriverTest::TearDown();
   }
 
   // A static cursor over the scripted rows of Parts, fetched, with Id as the key.
@@ -52,13 +42,12 @@ class RowOpsScriptedTest : public ocl_test::OdbcTest {
 
   // What the driver executed and was asked since the last call, a line each.
   std::string Log() {
-    std::string all = reinterpret_cast<const char* (*)()>(dlsym(driver_, "ScriptedDriver_Log"))();
+    std::string all = Exported<const char*()>("ScriptedDriver_Log")();
     std::string since = all.substr(logged_);
     logged_ = all.size();
     return since;
   }
 
-  void* driver_ = nullptr;
   std::unique_ptr<rtl::TComponent> owner_ = std::make_unique<rtl::TComponent>(nullptr);
   std::vector<std::string> statements_;
   std::size_t logged_ = 0;

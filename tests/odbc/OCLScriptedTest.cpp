@@ -19,7 +19,7 @@ using ocl_test::Raised;
 
 namespace {
 
-class ScriptedTest : public ocl_test::OdbcTest {
+class ScriptedTest : public ocl_test::ScriptedDriverTest {
  protected:
   std::unique_ptr<THdbc> Scripted(std::vector<std::string> script) {
     auto db = ocl_test::NewConnection();
@@ -28,27 +28,9 @@ class ScriptedTest : public ocl_test::OdbcTest {
     db->OnConnect = [this](rtl::TComponent*) { ++connects_; };
     return db;
   }
-  // The driver stays loaded for the whole test, so that its counters count from before the
-  // first connect to the end.
-  void SetUp() override {
-    OdbcTest::SetUp();
-    driver_ = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW);
-    ASSERT_NE(driver_, nullptr) << dlerror();
-  }
-  void TearDown() override {
-    SetUserInterface({});
-    if (driver_) dlclose(driver_);
-    OdbcTest::TearDown();
-  }
-  // What the driver exports for tests (see ScriptedDriver.cpp).
-  template <class T>
-  T& Exported(const char* name) {
-    return *static_cast<T*>(dlsym(driver_, name));
-  }
-  int IsolationSets() { return Exported<int>("ScriptedDriver_IsolationSets"); }
-  int Rollbacks() { return Exported<int>("ScriptedDriver_Rollbacks"); }
-  std::string LastConnect() { return &Exported<char>("ScriptedDriver_LastConnect"); }
-  void* driver_ = nullptr;
+  int IsolationSets() { return *Exported<int>("ScriptedDriver_IsolationSets"); }
+  int Rollbacks() { return *Exported<int>("ScriptedDriver_Rollbacks"); }
+  std::string LastConnect() { return Exported<char>("ScriptedDriver_LastConnect"); }
   int connects_ = 0;
 };
 

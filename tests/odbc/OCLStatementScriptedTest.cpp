@@ -3,8 +3,6 @@
 
 #include "tests/odbc/OdbcTestSupport.h"
 
-#include <dlfcn.h>
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,20 +13,11 @@ using ocl_test::Raised;
 
 namespace {
 
-class StatementScriptedTest : public ocl_test::OdbcTest {
+class StatementScriptedTest : public ocl_test::ScriptedDriverTest {
  protected:
-  // The driver stays loaded for the whole test, so that what it records covers the test.
-  void SetUp() override {
-    OdbcTest::SetUp();
-    driver_ = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW);
-    ASSERT_NE(driver_, nullptr) << dlerror();
-    Symbol<void()>("ScriptedDriver_Reset")();
-  }
   void TearDown() override {
     owner_.reset();
-    SetUserInterface({});
-    OdbcTest::TearDown();
-    if (driver_) dlclose(driver_);
+    ScriptedDriverTest::TearDown();
   }
 
   // A statement named Scripted under a connection of its own to the scripted driver.
@@ -51,20 +40,13 @@ class StatementScriptedTest : public ocl_test::OdbcTest {
     SetUserInterface(std::move(hooks));
   }
 
-  template <class F>
-  F* Symbol(const char* name) {
-    auto* f = reinterpret_cast<F*>(dlsym(driver_, name));
-    EXPECT_NE(f, nullptr) << name;
-    return f;
-  }
   int Sets(SQLINTEGER attribute) {
-    return Symbol<int(SQLINTEGER)>("ScriptedDriver_StmtAttrSets")(attribute);
+    return Exported<int(SQLINTEGER)>("ScriptedDriver_StmtAttrSets")(attribute);
   }
-  std::string Pieces() { return Symbol<const char*()>("ScriptedDriver_Pieces")(); }
-  int Executions() { return Symbol<int()>("ScriptedDriver_Executions")(); }
-  int Cancels() { return Symbol<int()>("ScriptedDriver_Cancels")(); }
+  std::string Pieces() { return Exported<const char*()>("ScriptedDriver_Pieces")(); }
+  int Executions() { return Exported<int()>("ScriptedDriver_Executions")(); }
+  int Cancels() { return Exported<int()>("ScriptedDriver_Cancels")(); }
 
-  void* driver_ = nullptr;
   std::unique_ptr<rtl::TComponent> owner_ = std::make_unique<rtl::TComponent>(nullptr);
 };
 

@@ -5,6 +5,19 @@
 
 namespace ocl_test {
 
+void ScriptedDriverTest::SetUp() {
+  OdbcTest::SetUp();
+  driver_ = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW);
+  ASSERT_NE(driver_, nullptr) << dlerror();
+  Exported<void()>("ScriptedDriver_Reset")();
+}
+
+void ScriptedDriverTest::TearDown() {
+  ocl::SetUserInterface({});
+  OdbcTest::TearDown();
+  if (driver_) dlclose(driver_);
+}
+
 std::unique_ptr<ocl::THdbc> NewConnection() {
   return std::unique_ptr<ocl::THdbc>(rtl::TComponent::Create<ocl::THdbc>(nullptr));
 }

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -46,6 +48,25 @@ E Raised(Call&& call) {
 // Connects to a new SQLite database file with a write pending in an open transaction, which
 // SQLite will not close.
 void OpenTransaction(ocl::THdbc& db, const std::string& file);
+
+// Tests of the scripted driver (SCRIPTED_DRIVER_PATH). The driver stays loaded for the whole
+// test, so that what it records covers the test from before the first connect; its records are
+// reset at the start.
+class ScriptedDriverTest : public OdbcTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // A function or variable the driver exports for tests (see ScriptedDriver.cpp).
+  template <class T>
+  T* Exported(const char* Name) {
+    auto* symbol = reinterpret_cast<T*>(dlsym(driver_, Name));
+    EXPECT_NE(symbol, nullptr) << Name;
+    return symbol;
+  }
+
+ private:
+  void* driver_ = nullptr;
+};
 
 // Points a connection at a SQLite database file through the "SQLite3" driver.
 void UseSqlite(ocl::THdbc& db, const std::string& file);
