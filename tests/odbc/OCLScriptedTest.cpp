@@ -10,8 +10,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include <dlfcn.h>
-
 #include <memory>
 
 using namespace ocl;
