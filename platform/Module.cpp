@@ -1,8 +1,8 @@
 // Module handles are dynamic-loader handles; handle 0 is the running program.
 
+#include "platform/AsciiText.h"
 #include "platform/Profile.h"
 #include "platform/Windows.h"
-#include "rtl/SysUtils.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -52,7 +52,7 @@ std::string BaseName(const std::string& path) {
 bool NamesProgram(const char* name) {
   std::string program = ProgramFileName();
   if (program.empty()) return false;
-  if (!std::strpbrk(name, "/\\")) return rtl::SameText(BaseName(program), name);
+  if (!std::strpbrk(name, "/\\")) return platform::SameText(BaseName(program), name);
   char* resolved = ::realpath(platform::NativePath(name).c_str(), nullptr);
   bool same = resolved && program == resolved;
   std::free(resolved);
@@ -77,7 +77,7 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
     const char* path = map->l_name ? map->l_name : "";
     const char* base = std::strrchr(path, '/');
     base = base ? base + 1 : path;
-    if (*base && rtl::SameText(base, lpModuleName)) return const_cast<link_map*>(map);
+    if (*base && platform::SameText(base, lpModuleName)) return const_cast<link_map*>(map);
   }
   return nullptr;
 }
