@@ -167,10 +167,14 @@ TEST_F(ServerHelp, F1AndWhatsThisReachTheControl) {
                                       Request(Topic + "_Combo")}));
 }
 
-TEST_F(ServerHelp, MissingMapFileAsksForNoHelpTopic) {
-  std::remove(mapFile_.c_str());
+TEST_F(ServerHelp, MapFileIsFoundInAnyLetterCaseAndAMissingOneAsksForNoHelpTopic) {
+  const std::string upper = mapFile_.substr(0, mapFile_.size() - 2) + "ID";
+  ASSERT_EQ(std::rename(mapFile_.c_str(), upper.c_str()), 0);
   Help(dialog_.edit);
-  EXPECT_EQ(HelpRequests(), std::vector<std::string>{Request("No_Help_Topic")});
+  std::remove(upper.c_str());
+  Help(dialog_.edit);
+  EXPECT_EQ(HelpRequests(),
+            (std::vector<std::string>{Request(Topic + "_Edit1"), Request("No_Help_Topic")}));
 }
 
 TEST(HostFont, ReachesTheListedControlsButNotAScrollBar) {
