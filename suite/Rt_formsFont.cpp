@@ -2,6 +2,7 @@
 
 #include "platform/Fonts.h"
 #include "suite/Rt_forms.h"
+#include "suite/Rt_formsControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,26 +29,12 @@ bool TakesHostFont(QWidget* w) {
          qobject_cast<QComboBox*>(w);
 }
 
-QList<QWidget*> ChildControls(QWidget* control) {
-  return control->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-}
-
-// Qt hands a parent's font down to children that did not set their own: controls that must
-// keep theirs get it set explicitly first.
+// Qt hands a parent's font down to children that did not set their own: a control that keeps
+// its font gets it set explicitly, and its inner parts follow it.
 void KeepOwnFont(QWidget* control) {
-  for (QWidget* child : ChildControls(control)) {
-    if (!TakesHostFont(child)) {
-      QFont own = child->font();
-      own.setResolveMask(QFont::AllPropertiesResolved);
-      child->setFont(own);
-    }
-    KeepOwnFont(child);
-  }
-}
-
-void GiveFont(QWidget* control, const QFont& font) {
-  if (TakesHostFont(control)) control->setFont(font);
-  for (QWidget* child : ChildControls(control)) GiveFont(child, font);
+  QFont own = control->font();
+  own.setResolveMask(QFont::AllPropertiesResolved);
+  control->setFont(own);
 }
 
 }  // namespace
@@ -56,8 +43,12 @@ void ApplyFont(QWidget* control, HFONT font) {
   if (!control) return;
   std::optional<QFont> qfont = platform::FontOf(font);
   if (!qfont) return;
-  KeepOwnFont(control);
-  GiveFont(control, *qfont);
+  QList<QWidget*> controls = ControlsBelow(control);
+  for (QWidget* c : controls)
+    if (!TakesHostFont(c)) KeepOwnFont(c);
+  if (TakesHostFont(control)) control->setFont(*qfont);
+  for (QWidget* c : controls)
+    if (TakesHostFont(c)) c->setFont(*qfont);
 }
 
 HFONT TServerDialog::GetClientFont() {

@@ -3,15 +3,15 @@
 
 #include "platform/Profile.h"
 #include "platform/WindowHandles.h"
-#include "rtl/ExtCtrls.h"
 #include "suite/Rt_Param.h"
 #include "suite/Rt_Util.h"
 #include "suite/Rt_forms.h"
+#include "suite/Rt_formsControls.h"
 
+#include <QFrame>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
-#include <QRadioButton>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <cstring>
@@ -21,24 +21,18 @@
 namespace suite {
 namespace {
 
-// Labels are drawn on their parent and have no window of their own.
-bool IsWindowedControl(const QWidget* w) { return !qobject_cast<const QLabel*>(w); }
+// Labels, images and bevels (plain frames) are drawn on what holds them and have no window of
+// their own.
+bool IsWindowedControl(const QWidget* w) {
+  return !qobject_cast<const QLabel*>(w) && w->metaObject() != &QFrame::staticMetaObject;
+}
 
-// The components a window owns, in order: named controls, not those a radio group owns.
+// The components a window owns, in order: its controls, not those a radio group owns.
 bool IsComponentOf(const QWidget* window, const QWidget* w) {
-  QString name = w->objectName();
-  if (name.isEmpty() || name.startsWith("qt_")) return false;
+  if (!IsControl(w)) return false;
   for (QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
     if (qobject_cast<rtl::TRadioGroup*>(p)) return false;
   return true;
-}
-
-// A windowed component of the window, or a button of a radio group (it stands for its group).
-bool IsHelpTarget(const QWidget* window, const QWidget* w) {
-  auto* group = qobject_cast<const rtl::TRadioGroup*>(w->parentWidget());
-  auto* button = qobject_cast<const QRadioButton*>(w);
-  if (group && button && group->Buttons().contains(const_cast<QRadioButton*>(button))) return true;
-  return IsComponentOf(window, w) && IsWindowedControl(w);
 }
 
 // The windowed component of the window whose window handle is the item; a radio group answers
@@ -118,9 +112,10 @@ bool TServerDialog::HelpTopicDefined(const rtl::ShortString& topic) {
 }
 
 void TServerDialog::HelpFor(QWidget* widget, QPoint globalPos) {
-  // The widget under the pointer or in focus may be a part of a control (a memo's viewport, a
-  // combo box's edit box) or a label: help is for the nearest control that help can name.
-  while (widget && widget != this && !IsHelpTarget(this, widget)) widget = widget->parentWidget();
+  // The request names the window under the pointer or in focus: the windowed control that the
+  // widget is or is an inner part of. A label or a bevel is no window; its point is its holder's.
+  while (widget && widget != this && !(IsControl(widget) && IsWindowedControl(widget)))
+    widget = widget->parentWidget();
   HELPINFO info{};
   info.cbSize = sizeof info;
   info.iContextType = HELPINFO_WINDOW;
