@@ -1,5 +1,6 @@
 // Profile (INI) files as Windows reads and writes them, on a POSIX file system.
 
+#include "platform/AsciiText.h"
 #include "platform/Profile.h"
 #include "platform/ProfileText.h"
 #include "platform/Windows.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <string>
@@ -19,10 +21,55 @@
 
 namespace platform {
 
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The name of the folder's entry that is the name in another case of the letters a to z (the
+// first such entry in byte order), or nothing.
+std::optional<std::string> EntryInAnyCase(const std::string& folder, std::string_view name) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return std::nullopt;
+  std::optional<std::string> found;
+  while (const dirent* entry = ::readdir(dir))
+    if (SameText(entry->d_name, name) && (!found || entry->d_name < *found)) found = entry->d_name;
+  ::closedir(dir);
+  return found;
+}
+
+// The path with each name that is missing as written replaced by the entry that differs from it
+// only in letter case; from the first name missing in every case on, the path stays as written.
+std::string FoldCase(const std::string& path) {
+  if (path.empty() || Exists(path)) return path;
+  std::string resolved = path.front() == '/' ? "/" : "";
+  std::size_t start = resolved.size();
+  while (start < path.size()) {
+    std::size_t slash = path.find('/', start);
+    std::size_t end = slash == std::string::npos ? path.size() : slash;
+    std::string_view name = std::string_view(path).substr(start, end - start);
+    std::string next = resolved + std::string(name);
+    if (!name.empty() && !Exists(next)) {
+      std::optional<std::string> other = EntryInAnyCase(resolved, name);
+      if (!other) return resolved + path.substr(start);
+      next = resolved + *other;
+    }
+    resolved = next;
+    if (slash == std::string::npos) break;
+    resolved += '/';
+    start = slash + 1;
+  }
+  return resolved;
+}
+
+}  // namespace
+
 std::string NativePath(const char* path) {
   std::string result = path ? path : "";
   std::replace(result.begin(), result.end(), '\\', '/');
-  return result;
+  return FoldCase(result);
 }
 
 namespace {

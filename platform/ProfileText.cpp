@@ -1,6 +1,6 @@
 #include "platform/ProfileText.h"
 
-#include "rtl/SysUtils.h"
+#include "platform/AsciiText.h"
 
 #include <cstring>
 #include <vector>
@@ -8,10 +8,8 @@
 namespace platform {
 namespace {
 
-using rtl::TrimBlanks;
-
 bool SameName(std::string_view a, std::string_view b) {
-  return rtl::SameText(TrimBlanks(a), TrimBlanks(b));
+  return SameText(TrimBlanks(a), TrimBlanks(b));
 }
 
 // One line of the file: its text and the line ending that followed it ("", "\n" or "\r\n").

@@ -16,7 +16,8 @@ using LPSTR = char*;
 using LPCSTR = const char*;
 using LPVOID = void*;
 
-// Module handles are dynamic-loader handles; 0 is the running program.
+// A module handle names one load of a module and is never given to another; 0 is the running
+// program.
 using HMODULE = void*;
 using HINSTANCE = HMODULE;
 using FARPROC = void (*)();

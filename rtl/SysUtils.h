@@ -2,6 +2,7 @@
 // The runtime's text-to-integer conversion, upper-casing and pseudo-random number generator.
 // Header-only, so that units without the windowing toolkit can use them.
 
+#include "platform/AsciiText.h"
 #include "rtl/Exceptions.h"
 
 #include <chrono>
@@ -34,35 +35,12 @@ inline std::int32_t StrToInt(std::string_view text) {
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
-// Names are compared without regard to the case of the letters a to z, whatever the C locale
-// (the windowing toolkit sets the user's): other bytes compare as they are.
-inline char UpCaseAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Negative, 0 or positive as a sorts before, with or after b.
-inline int CompareText(std::string_view a, std::string_view b) {
-  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(UpCaseAscii(a[i]));
-    unsigned char y = static_cast<unsigned char>(UpCaseAscii(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-inline bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (UpCaseAscii(a[i]) != UpCaseAscii(b[i])) return false;
-  return true;
-}
-
-// Text without blanks and tabs at either end.
-inline std::string_view TrimBlanks(std::string_view Text) {
-  while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t')) Text.remove_prefix(1);
-  while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t')) Text.remove_suffix(1);
-  return Text;
-}
+// The letter-case rule and blank trimming are the platform's, which its stand-ins need too.
+using platform::CompareText;
+using platform::SameText;
+using platform::TrimBlanks;
+using platform::UpCaseAscii;
+using platform::UpperCase;
 
 // Text without characters of code 0 to 32 (blanks and controls) at either end.
 inline std::string_view TrimControls(std::string_view Text) {
@@ -70,13 +48,6 @@ inline std::string_view TrimControls(std::string_view Text) {
   while (!Text.empty() && control(Text.back())) Text.remove_suffix(1);
   while (!Text.empty() && control(Text.front())) Text.remove_prefix(1);
   return Text;
-}
-
-// Text with the letters a to z upper-cased; every other byte stays.
-inline std::string UpperCase(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) c = UpCaseAscii(c);
-  return upper;
 }
 
 // The generator's state; Randomize seeds it from the clock.

@@ -89,7 +89,8 @@ class TServerDialog : public rtl::TForm {
 
 // Gives the control and the listed kinds of control below it the font (form, tree and list
 // views, page and tab controls, buttons, labels, group boxes, check boxes, memos, radio
-// buttons, edit, combo and list boxes); other controls keep theirs.
+// buttons, edit, combo and list boxes); other controls keep theirs. A control's inner parts
+// (suite/Rt_formsControls.h) go with it.
 void ApplyFont(QWidget* control, HFONT font);
 
 }  // namespace suite

@@ -82,6 +82,15 @@ TEST_F(SettingsFile, MissingFileGivesDefaultAndFirstWriteCreatesIt) {
   EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", "none"), "C:\\Palomir\\");
 }
 
+TEST_F(SettingsFile, AFileNamedInAnotherLetterCaseIsTheSettingsFile) {
+  const std::string other = folder_.File("TESSORA.ini");
+  WriteFile(other, "[Fitters]\nMelrokPM=old\n");
+  EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", ""), "old");
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "new"));
+  EXPECT_EQ(ReadFile(other), "[Fitters]\nMelrokPM=new\n");
+  EXPECT_EQ(FilesIn(folder_.Path()), 1u);
+}
+
 TEST_F(SettingsFile, ReadsAsWindowsDoes) {
   WriteFile(Ini(),
             "; recorded by the setup\r\n"

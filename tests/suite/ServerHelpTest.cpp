@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,9 +16,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
+#include <QTreeWidget>
 #include <QWhatsThis>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -52,6 +55,14 @@ struct FitterDialog : TServerDialog {
     combo = static_cast<QComboBox*>(add(new QComboBox(this), "Combo", 40));
     combo->move(220, 40);
     combo->setEditable(true);
+    bevel = static_cast<QFrame*>(add(new QFrame(this), "Bevel1", 70));
+    bevel->move(220, 70);
+    bevel->setFrameShape(QFrame::Box);
+    spin = static_cast<QSpinBox*>(add(new QSpinBox(this), "Spin1", 100));
+    spin->move(220, 100);
+    tree = static_cast<QTreeWidget*>(add(new QTreeWidget(this), "Tree1", 130));
+    tree->setGeometry(220, 130, 200, 60);
+    tree->setHeaderLabels({"Fitter"});
   }
   QLineEdit* edit;
   QPushButton* ok;
@@ -62,6 +73,9 @@ struct FitterDialog : TServerDialog {
   QTabWidget* pages;
   QListWidget* list;
   QComboBox* combo;
+  QFrame* bevel;
+  QSpinBox* spin;
+  QTreeWidget* tree;
 };
 
 const std::string Topic = "PLD_FitterSetup1abc&more.:x";
@@ -131,6 +145,7 @@ TEST_F(ServerHelp, ControlsWithoutHelpAndForeignWindowsGiveNothing) {
   Help(dialog_.notes);
   Help(dialog_.pages);
   Help(dialog_.label);
+  Help(dialog_.bevel);  // drawn on the window, like a label
   QWidget stranger;
   Help(&stranger);
   HELPINFO menu{
@@ -167,10 +182,14 @@ TEST_F(ServerHelp, F1AndWhatsThisReachTheControl) {
                                       Request(Topic + "_Combo")}));
 }
 
-TEST_F(ServerHelp, MissingMapFileAsksForNoHelpTopic) {
-  std::remove(mapFile_.c_str());
+TEST_F(ServerHelp, MapFileIsFoundInAnyLetterCaseAndAMissingOneAsksForNoHelpTopic) {
+  const std::string upper = mapFile_.substr(0, mapFile_.size() - 2) + "ID";
+  ASSERT_EQ(std::rename(mapFile_.c_str(), upper.c_str()), 0);
   Help(dialog_.edit);
-  EXPECT_EQ(HelpRequests(), std::vector<std::string>{Request("No_Help_Topic")});
+  std::remove(upper.c_str());
+  Help(dialog_.edit);
+  EXPECT_EQ(HelpRequests(),
+            (std::vector<std::string>{Request(Topic + "_Edit1"), Request("No_Help_Topic")}));
 }
 
 TEST(HostFont, ReachesTheListedControlsButNotAScrollBar) {
@@ -194,17 +213,23 @@ TEST(HostFont, ReachesTheListedControlsButNotAScrollBar) {
   router.Call("TestRouter_SetFontHandle", std::size_t{host});
   auto* dialog = new FitterDialog;
   auto* scroll = new QScrollBar(Qt::Vertical, dialog);
+  scroll->setObjectName("ScrollBar1");
   QFont scrollBefore = scroll->font();
   dialog->show();
-  for (QWidget* w : std::initializer_list<QWidget*>{dialog, dialog->edit, dialog->ok, dialog->label,
-                                                    dialog->group, dialog->group->Buttons()[0],
-                                                    dialog->memo, dialog->pages}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{dialog, dialog->edit, dialog->ok, dialog->label,
+                                       dialog->group, dialog->group->Buttons()[0], dialog->memo,
+                                       dialog->pages, dialog->tree, dialog->tree->header()}) {
     EXPECT_EQ(QFontInfo(w->font()).family(), "Liberation Serif") << w->objectName().toStdString();
     EXPECT_EQ(w->font().pixelSize(), 17);
     EXPECT_TRUE(w->font().bold());
   }
   EXPECT_EQ(scroll->font(), scrollBefore);
-  EXPECT_EQ(dialog->memo->verticalScrollBar()->font().pixelSize(), scrollBefore.pixelSize());
+  // Inner parts go with their control: a memo's scroll bar with the memo, a spin box's edit box
+  // with the spin box, which is not a kind that takes the font.
+  EXPECT_EQ(dialog->memo->verticalScrollBar()->font().pixelSize(), 17);
+  EXPECT_EQ(dialog->spin->font(), scrollBefore);
+  EXPECT_EQ(dialog->spin->findChild<QLineEdit*>()->font(), scrollBefore);
   EXPECT_NE(QFontInfo(dialog->notes->font()).family(), "Liberation Serif");  // rich edit
 
   // The window's own copy of the host font lives as long as the window.

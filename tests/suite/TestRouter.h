@@ -25,7 +25,8 @@ class TestRouter {
   explicit TestRouter(const char* path) {
     handle_ = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
     EXPECT_NE(handle_, nullptr) << ::dlerror();
-    suite::RouterModule = handle_;
+    // The module handle of the router the loader now holds, as the system would find it.
+    suite::RouterModule = GetModuleHandleA(path);
     suite::RouterDetached = false;
     suite::LoadRouterEntries();
     Clear();
