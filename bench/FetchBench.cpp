@@ -1,5 +1,6 @@
 // Fetching Rows() rows (INTEGER, VARCHAR(40), DOUBLE) in rowsets of 1,000 into a vector of
-// rows: with plain ODBC calls, and through the library's range of rows and typed cells.
+// rows: with plain ODBC calls, through the library's range of rows and typed cells, and as typed
+// rows of the C++ interface.
 
 #include "bench/BenchSupport.h"
 
@@ -88,9 +89,21 @@ void Library(benchmark::State& State, const TDriver& Driver) {
   }
 }
 
+void Modern(benchmark::State& State, const TDriver& Driver) {
+  ocl::sql::connection& db = SharedModernConnection(Driver);
+  for (auto _ : State) {
+    std::vector<TFetchedRow> rows;
+    rows.reserve(Rows());
+    for (auto [id, name, amount] : db.query<std::int64_t, std::string, double>(Select))
+      rows.emplace_back(id, std::move(name), amount);
+    Check(State, rows);
+  }
+}
+
 const TWorkload workload([] {
   for (const TDriver& driver : Drivers()) Fill(driver);
   RegisterPair("fetch", Raw, Library);
+  RegisterSide("fetch", "modern", Modern);
 });
 
 }  // namespace
