@@ -64,6 +64,7 @@ THdbc::~THdbc() {
   } catch (...) {
     ForceRelease();
   }
+  *presence_ = nullptr;
 }
 
 void THdbc::ForceRelease() noexcept {

@@ -4,6 +4,7 @@
 
 #include "odbc/OCLBase.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,10 @@ class THdbc : public THbase {
 
   SQLSMALLINT HandleType() const override { return SQL_HANDLE_DBC; }
 
+  // Holds this connection for as long as its object lasts, its own teardown included, and none
+  // afterwards; what statements link through (TConnectionLink).
+  std::shared_ptr<THdbc* const> Presence() const { return presence_; }
+
  protected:
   virtual void DoConnect();
   virtual void DoDisconnect();
@@ -97,6 +102,26 @@ class THdbc : public THbase {
   SQLUINTEGER cursorLib_ = SQL_CUR_USE_DRIVER;
   bool noDescribeParam_ = false;
   bool autoCommit_ = true;
+  std::shared_ptr<THdbc*> presence_ = std::make_shared<THdbc*>(this);
+};
+
+// A statement's link to its connection, not owned. The connection reads as none from its
+// teardown on, so that nothing starts on it then; the statements it destroys in that teardown
+// still find it, to leave its list of children.
+class TConnectionLink {
+ public:
+  TConnectionLink() = default;
+  TConnectionLink(THdbc* Connection) : presence_(Connection ? Connection->Presence() : nullptr) {}
+  // The connection, or none once it is being destroyed.
+  THdbc* Get() const {
+    THdbc* connection = Present();
+    return connection && !connection->InState(rtl::csDestroying) ? connection : nullptr;
+  }
+  // The connection while its object lasts, its teardown included.
+  THdbc* Present() const { return presence_ ? *presence_ : nullptr; }
+
+ private:
+  std::shared_ptr<THdbc* const> presence_;
 };
 
 }  // namespace ocl

@@ -13,7 +13,6 @@ THstmt::THstmt(rtl::TComponent* AOwner) : THbase(AOwner) {
   for (int i = 0; i < AOwner->ComponentCount(); ++i) {
     if (auto* db = dynamic_cast<THdbc*>(AOwner->Components(i))) {
       hDbc_ = db;
-      hDbcIdentity_ = db;
       break;
     }
   }
@@ -57,13 +56,12 @@ void THstmt::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation
   THbase::Notification(AComponent, Operation);
   if (Operation == rtl::TOperation::opInsert) {
     if (auto* db = dynamic_cast<THdbc*>(AComponent); db && !hDbc()) SethDbc(db);
-  } else if (AComponent == hDbcIdentity_) {
+  } else if (AComponent && AComponent == hDbc_.Present()) {
     if (!AComponent->InState(rtl::csDestroying)) return SethDbc(nullptr);
     // Nothing may raise out of the connection's destruction: the handle goes whatever the
     // driver, or an execution still polling, says.
     ReleaseHandle();
     hDbc_ = nullptr;
-    hDbcIdentity_ = nullptr;
   }
 }
 
@@ -109,7 +107,8 @@ bool THstmt::FreeHandle() {
   THbase::FreeHandle();
   if (!Allocated()) return true;
   RequireIdle();
-  THdbc* db = hDbc();
+  // Also while the connection is being torn down: a statement it destroys leaves its list.
+  THdbc* db = hDbc_.Present();
   if (db) db->Children().Remove(this);
   try {
     Close();
@@ -124,7 +123,7 @@ bool THstmt::FreeHandle() {
 
 void THstmt::ForceRelease() noexcept {
   FinishPolling();
-  if (THdbc* db = hDbc()) db->Children().Remove(this);
+  if (THdbc* db = hDbc_.Present()) db->Children().Remove(this);
   DropOwnHandle();
   DropParams();
   DropColumns();
@@ -163,7 +162,6 @@ void THstmt::DropColumns() {
 void THstmt::SethDbc(THdbc* Value) {
   FreeHandle();
   hDbc_ = Value;
-  hDbcIdentity_ = Value;
 }
 
 void THstmt::SetSQL(const std::string& Value) {

@@ -334,10 +334,7 @@ class THstmt : public THbase {
   void PositionOn(SQLULEN Row);
   void ReadLongValue(TColRec& Rec, SQLUSMALLINT Column, SQLULEN Row);
 
-  // hDbc reads as none once the connection is destroyed; the plain pointer only tells which
-  // connection a notification is about.
-  rtl::TComponentRef<THdbc> hDbc_;
-  THdbc* hDbcIdentity_ = nullptr;
+  TConnectionLink hDbc_;
 
   std::vector<TColTypeRec> colTypes_;
   std::vector<std::unique_ptr<TColRec>> columns_;
