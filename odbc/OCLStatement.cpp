@@ -82,15 +82,33 @@ bool THstmt::AllocHandle() {
   AllocateOwnHandle(db->Handle());
   // Listed exactly while it holds a handle: the connection's FreeAll relies on it.
   db->Children().Add(this);
-  // The writes below close a handle that holds nothing yet: column types named before the
-  // first use stay, as they do on a statement that has its handle.
-  std::vector<TColTypeRec> named = std::move(colTypes_);
-  SetConcurrencyType(concurrencyType_);
-  SetCursorType(cursorType_);
-  SetRowSetSize(rowSetSize_);
-  colTypes_ = std::move(named);
+  try {
+    ApplyAttributes();
+  } catch (...) {
+    // Half set up, the handle would keep the driver's values for good: it goes, and the next
+    // use sets up a new one.
+    db->Children().Remove(this);
+    DropOwnHandle();
+    throw;
+  }
   EnableBookmarks();
   return Allocated();
+}
+
+// The attribute properties reach a new handle. Their writes close a handle that holds nothing
+// yet: column types named before the first use stay, as they do on a statement that has its
+// handle, also when a write is refused.
+void THstmt::ApplyAttributes() {
+  std::vector<TColTypeRec> named = std::move(colTypes_);
+  try {
+    SetConcurrencyType(concurrencyType_);
+    SetCursorType(cursorType_);
+    SetRowSetSize(rowSetSize_);
+  } catch (...) {
+    colTypes_ = std::move(named);
+    throw;
+  }
+  colTypes_ = std::move(named);
 }
 
 void THstmt::EnableBookmarks() {

@@ -255,6 +255,7 @@ class THstmt : public THbase {
   // Raises while an asynchronous Execute polls: a handler must not start another operation
   // on the statement then.
   void RequireIdle() const;
+  void ApplyAttributes();
   void ApplyAttribute(SQLINTEGER Attribute, SQLULEN Value);
   void RefreshCursorAttributes();
   void EnableBookmarks();
