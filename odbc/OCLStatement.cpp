@@ -226,6 +226,13 @@ void THstmt::RefreshCursorAttributes() {
   cursorAttributes_ = hDbc()->GetInfoInteger(infoTypes[cursorType_]);
 }
 
+void THstmt::RequireFilledRow(SQLULEN Row) const {
+  if (rowsFetched_ == 0 || (Row <= rowsFetched_ && RowStatus(Row) != SQL_ROW_NOROW)) return;
+  throw rtl::Exception("Row " + std::to_string(Row) + " of " + Name() +
+                       " was not fetched: the last fetch filled " + std::to_string(rowsFetched_) +
+                       " row(s).");
+}
+
 void THstmt::SetBlobSize(SQLINTEGER Value) {
   if (Value != blobSize_ && Value > 1024) blobSize_ = Value;
 }

@@ -132,6 +132,9 @@ class THstmt : public THbase {
   // for a row outside the rowset.
   void RequireColumn(SQLUSMALLINT Column);
   void RequireRow(SQLULEN Row) const;
+  // Raises rtl::Exception for a row that the last fetch did not fill. With no row fetched, the
+  // buffers hold what the application wrote into them, and every row may be read.
+  void RequireFilledRow(SQLULEN Row) const;
   // Marks a result column as part of the key of generated statements.
   void SetPrimary(SQLUSMALLINT Column, bool Value = true);
   // The pending operation of a row of the rowset (roUpdate 1, roDelete 2, roRefresh 4, roInsert

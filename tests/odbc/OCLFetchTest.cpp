@@ -95,6 +95,18 @@ TEST_P(FetchTest, RowsetsComeWholeAndTheEndIsQuiet) {
   }
   EXPECT_EQ(expected, 2501);
   EXPECT_EQ(fetches, 3);
+
+  // Read by number, a row the last rowset did not fill raises rather than give the row of the
+  // rowset before.
+  auto last = NewStatement(*db_, "SELECT id FROM numbers WHERE id > 1500 ORDER BY id", 600);
+  last->Execute();
+  ASSERT_TRUE(last->Fetch());
+  ASSERT_TRUE(last->Fetch());
+  EXPECT_EQ(last->Cell(1, 400).AsInteger(), 2500);
+  for (SQLULEN row : {401, 600})
+    EXPECT_EQ(Raised<rtl::Exception>([&] { last->Cell(1, row).AsString(); }).Message(),
+              "Row " + std::to_string(row) +
+                  " of Query was not fetched: the last fetch filled 400 row(s).");
 }
 
 TEST_P(FetchTest, EveryTypeRoundTripsAndNullsReadEmpty) {
