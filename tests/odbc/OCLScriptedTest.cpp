@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 
 #include <memory>
+#include <set>
 
 using namespace ocl;
 using ocl_test::Raised;
@@ -128,7 +129,25 @@ TEST_F(ScriptedTest, AnUnreadableDiagnosticStillRaisesWithTheReturnCode) {
   EXPECT_EQ(e.Message(), "Unable to Retrieve ODBC Error");
   EXPECT_EQ(e.SqlState, "");
   EXPECT_EQ(e.NativeError, 0);
+  EXPECT_TRUE(e.Records.empty());
   EXPECT_FALSE(db->Connected());
+}
+
+TEST_F(ScriptedTest, EveryDiagnosticRecordIsReachable) {
+  auto db = Scripted({"Connect=fail", "Diag=several"});
+  EODBC e = Raised<EODBC>([&] { db->Connect(); });
+  std::multiset<std::string> records;
+  for (const TDiagRecord& r : e.Records)
+    records.insert(r.SqlState + " " + std::to_string(r.NativeError) + " " + r.Message);
+  EXPECT_EQ(records, (std::multiset<std::string>{"08001 4711 [Scripted]the server is not there",
+                                                 "01000 2 [Scripted]record 2",
+                                                 "01000 3 [Scripted]record 3"}));
+  // The driver manager puts the error before the warnings; the first is the exception's own.
+  ASSERT_FALSE(e.Records.empty());
+  EXPECT_EQ(e.Records[0].SqlState, "08001");
+  EXPECT_EQ(e.SqlState, "08001");
+  EXPECT_EQ(e.NativeError, 4711);
+  EXPECT_EQ(e.Message(), "[Scripted]the server is not there");
 }
 
 TEST_F(ScriptedTest, TheErrorDialogShowsAnUnreadableDiagnosticFromALoadedConnection) {

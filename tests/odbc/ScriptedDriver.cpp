@@ -4,6 +4,7 @@
 //
 //   Connect=ok|warning|fail   connect outright, with a warning (01000), or not at all (08001)
 //   Diag=unreadable           its diagnostic records cannot be read
+//   Diag=several              a failure carries two warnings more (01000, native 2 and 3)
 //   Isolation=refuse          setting the transaction isolation fails (HYC00)
 //   IsolationRead=fail        reading the transaction isolation fails (HY000)
 //   Disconnect=warning        closes with a warning (01002)
@@ -42,6 +43,7 @@ struct Handle {
   SQLSMALLINT type;
   Diagnostic diag;
   bool unreadable = false;
+  bool several = false;
 };
 
 struct Env : Handle {};
@@ -106,6 +108,7 @@ void Record(const std::string& call) {
 
 SQLRETURN Connected(Dbc* dbc) {
   dbc->unreadable = dbc->Is("Diag", "unreadable");
+  dbc->several = dbc->Is("Diag", "several");
   if (dbc->Is("Connect", "fail")) return Fail(dbc, "08001", "the server is not there");
   dbc->connected = true;
   if (dbc->Is("Connect", "warning"))
@@ -245,7 +248,12 @@ EXPORT SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT, SQLHANDLE handle, SQLSMALLIN
   auto* h = static_cast<Handle*>(handle);
   if (!h) return SQL_INVALID_HANDLE;
   if (h->unreadable) return SQL_ERROR;
-  if (record != 1 || !h->diag.present) return SQL_NO_DATA;
+  if (!h->diag.present || record < 1 || record > (h->several ? 3 : 1)) return SQL_NO_DATA;
+  if (record > 1) {
+    if (state) CopyOut("01000", state, 6, nullptr);
+    if (native) *native = record;
+    return CopyOut("[Scripted]record " + std::to_string(record), message, size, length);
+  }
   if (state) CopyOut(h->diag.state, state, 6, nullptr);
   if (native) *native = h->diag.native;
   return CopyOut(h->diag.message, message, size, length);
@@ -258,7 +266,7 @@ EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT, SQLHANDLE handle, SQLSMALL
   if (!h) return SQL_INVALID_HANDLE;
   if (h->unreadable) return SQL_ERROR;
   if (record == 0 && field == SQL_DIAG_NUMBER) {
-    *static_cast<SQLINTEGER*>(value) = h->diag.present ? 1 : 0;
+    *static_cast<SQLINTEGER*>(value) = h->diag.present ? (h->several ? 3 : 1) : 0;
     return SQL_SUCCESS;
   }
   return SQL_NO_DATA;
@@ -349,6 +357,8 @@ SQLRETURN NewStatement(SQLHANDLE input, SQLHANDLE* output) {
   auto* stmt = new Stmt;
   stmt->type = SQL_HANDLE_STMT;
   stmt->dbc = dbc;
+  stmt->unreadable = dbc->unreadable;
+  stmt->several = dbc->several;
   stmt->attributes = {{SQL_ATTR_CONCURRENCY, SQL_CONCUR_READ_ONLY},
                       {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY},
                       {SQL_ATTR_ROW_ARRAY_SIZE, 1},
