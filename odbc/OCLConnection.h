@@ -40,8 +40,13 @@ class THdbc : public THbase {
   // The connected driver has no SQLDescribeParam.
   bool NoDescribeParam() const { return noDescribeParam_; }
 
-  // Published properties.
-  bool Connected() const { return connected_; }
+  // Told of a failed call on the connection or one of its statements: reads whether the
+  // driver finds the link lost (the server or the line gone).
+  void AfterFailure(const std::string& SqlState) noexcept override;
+
+  // Published properties. A connection whose link is lost reads as closed; Connect opens it
+  // again, and Disconnect lets go of it.
+  bool Connected() const { return connected_ && !linkLost_; }
   void SetConnected(bool Value);
   const std::string& Driver() const { return driver_; }
   void SetDriver(const std::string& Value);
@@ -86,6 +91,7 @@ class THdbc : public THbase {
  private:
   // In design mode an open connection closes before a setting changes.
   void DisconnectForDesign();
+  void DropLostLink();
   void ApplyCursorLib();
   void ApplyIsolationLevel();
   void ApplyAutoCommit();
@@ -94,6 +100,8 @@ class THdbc : public THbase {
 
   TChildren children_;
   bool connected_ = false;
+  // Open, but the driver found the link lost.
+  bool linkLost_ = false;
   bool streamedConnected_ = false;
   std::string driver_, dataSource_, userName_, password_;
   std::vector<std::string> attributes_;

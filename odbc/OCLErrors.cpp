@@ -79,6 +79,7 @@ void TODBCError::RaiseError(THbase* Component, SQLRETURN RetCode) {
     case SQL_ERROR:
     case SQL_SUCCESS_WITH_INFO:
       Retrieve();
+      if (RetCode == SQL_ERROR) Component->AfterFailure(SqlState);
       throw EODBC(Component, RetCode, SqlState, NativeError, Message, Records);
     case SQL_NO_DATA: throw EODBC(Component, RetCode, "", 0, "No Data Found");
     case SQL_INVALID_HANDLE: throw EODBC(Component, RetCode, "", 0, "Invalid ODBC Handle");

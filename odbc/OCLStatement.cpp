@@ -147,6 +147,10 @@ void THstmt::ForceRelease() noexcept {
   DropColumns();
 }
 
+void THstmt::AfterFailure(const std::string& SqlState) noexcept {
+  if (THdbc* db = hDbc()) db->AfterFailure(SqlState);
+}
+
 void THstmt::Close() {
   RequireIdle();
   if (!Allocated()) AllocHandle();

@@ -57,6 +57,8 @@ class THstmt : public THbase {
   bool AllocHandle();
   bool FreeHandle() override;
   void ForceRelease() noexcept override;
+  // The connection learns of the failure too.
+  void AfterFailure(const std::string& SqlState) noexcept override;
 
   // Closes the cursor and drops every parameter and column binding.
   void Close();

@@ -109,6 +109,17 @@ TEST_F(ScriptedTest, ADisconnectWarningCountedAsFailureStillClosesTheConnection)
   EXPECT_EQ(disconnects, 1);
 }
 
+TEST_F(ScriptedTest, AConnectionExceptionIsALostLinkWhereTheDriverCannotTell) {
+  // The driver answers no SQL_ATTR_CONNECTION_DEAD; its first disconnect fails with 08S01.
+  auto db = Scripted({"Disconnect=flaky"});
+  db->Connect();
+  EXPECT_EQ(Raised<EODBC>([&] { db->Disconnect(); }).SqlState, "08S01");
+  EXPECT_FALSE(db->Connected());
+  db->Connect();
+  EXPECT_TRUE(db->Connected());
+  EXPECT_EQ(connects_, 2);
+}
+
 TEST_F(ScriptedTest, DestructionRollsBackOnlyWhenADisconnectIsRefusedForATransaction) {
   // The first disconnect fails for another reason; a plain retry closes the connection.
   auto db = Scripted({"Disconnect=flaky"});
