@@ -92,6 +92,19 @@ TEST_F(StatementScriptedTest, AnAttributeRefusedAtTheFirstUseLeavesNoHalfSetUpHa
   EXPECT_EQ(stmt->Columns()[1]->SqlType, SQL_LONGVARCHAR);
 }
 
+TEST_F(StatementScriptedTest, LongDataIsReadOnlyForTheRowsThatHaveIt) {
+  // Row 2 is deleted: the driver refuses to read its values.
+  THstmt* stmt = Statement({"Columns=Id:4,Body:-1", "Rows=1,a/2,bb/3,ccc", "Deleted=2",
+                            "Info" + std::to_string(SQL_GETDATA_EXTENSIONS) + "=15"});
+  stmt->SetRowSetSize(4);
+  stmt->SetSQL("SELECT Id, Body FROM t");
+  stmt->Execute();
+  ASSERT_TRUE(stmt->Fetch());
+  EXPECT_EQ(stmt->RowStatus(2), SQL_ROW_DELETED);
+  EXPECT_EQ(stmt->Cell(2, 1).AsString(), "a");
+  EXPECT_EQ(stmt->Cell(2, 3).AsString(), "ccc");
+}
+
 TEST_F(StatementScriptedTest, ExecuteRaisesARefusalOnlyWhereItMatters) {
   // The parameter-set size: a refusal matters only for arrays.
   THstmt* stmt = Statement({"Refuse=22"});

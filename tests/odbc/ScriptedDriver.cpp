@@ -322,7 +322,9 @@ struct Stmt : Handle {
   std::size_t next = 0;
   std::string text;  // prepared or executed
   std::map<SQLUSMALLINT, BoundColumn> columns;
-  std::size_t delivered = 0;  // scripted rows fetched so far
+  std::size_t delivered = 0;    // scripted rows fetched so far
+  std::size_t rowsetStart = 0;  // the scripted row at the top of the rowset, from 0
+  SQLULEN position = 1;         // the row of the rowset that SQLGetData reads
 };
 
 void Log(const std::string& line);
@@ -518,6 +520,8 @@ EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT, SQLLEN* count) {
 //
 //   Columns=Id:4,Name:12     its columns, by name and SQL type number
 //   Rows=1,Bolt/2,Nut        its rows, values as text (converted to the bound C type)
+//   Deleted=2                these rows (numbered from 1) come with the status
+//                            SQL_ROW_DELETED, their values unread, and SQLGetData refuses them
 //   Table=Parts              the table name SQLColAttribute gives every column
 //   Cursor=C1                the cursor name (else SQL_CUR1)
 //   SetPos=needdata          SQLSetPos(SQL_UPDATE) asks for data at execution
@@ -598,6 +602,11 @@ void Store(const BoundColumn& column, std::size_t element, const std::string& va
   }
 }
 
+bool Deleted(const Stmt* stmt, std::size_t row) {
+  std::string list = "," + Script(stmt->dbc, "Deleted") + ",";
+  return list.find("," + std::to_string(row + 1) + ",") != std::string::npos;
+}
+
 // The next rowset of the scripted rows into the bound columns, with the rows fetched and
 // their status where the application asked for them.
 SQLRETURN FetchNext(Stmt* stmt) {
@@ -608,13 +617,16 @@ SQLRETURN FetchNext(Stmt* stmt) {
   SQLULEN size = stmt->attributes[SQL_ATTR_ROW_ARRAY_SIZE];
   auto* status = reinterpret_cast<SQLUSMALLINT*>(stmt->attributes[SQL_ATTR_ROW_STATUS_PTR]);
   SQLULEN fetched = 0;
+  stmt->rowsetStart = stmt->delivered;
+  stmt->position = 1;
   for (SQLULEN i = 0; i < size; ++i) {
     bool present = stmt->delivered < rows.size();
-    if (status) status[i] = present ? SQL_ROW_SUCCESS : SQL_ROW_NOROW;
+    bool deleted = present && Deleted(stmt, stmt->delivered);
+    if (status) status[i] = !present ? SQL_ROW_NOROW : deleted ? SQL_ROW_DELETED : SQL_ROW_SUCCESS;
     if (!present) continue;
     std::vector<std::string> values = Split(rows[stmt->delivered++], ',');
     for (const auto& [number, column] : stmt->columns)
-      if (number <= values.size()) Store(column, i, values[number - 1]);
+      if (number <= values.size() && !deleted) Store(column, i, values[number - 1]);
     ++fetched;
   }
   if (auto* count = reinterpret_cast<SQLULEN*>(stmt->attributes[SQL_ATTR_ROWS_FETCHED_PTR]))
@@ -665,6 +677,21 @@ EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT handle, SQLUSMALLINT number, SQLSMA
 
 EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT handle) { return FetchNext(static_cast<Stmt*>(handle)); }
 
+// A value of the row positioned on, whole as text (values fit the buffers tests give).
+EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT handle, SQLUSMALLINT number, SQLSMALLINT,
+                                    SQLPOINTER value, SQLLEN size, SQLLEN* ind) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  std::size_t row = stmt->rowsetStart + stmt->position - 1;
+  std::vector<std::string> rows = Split(Script(stmt->dbc, "Rows"), '/');
+  if (row >= rows.size()) return Fail(stmt, "HY109", "no row there");
+  if (Deleted(stmt, row)) return Fail(stmt, "HY109", "the row is deleted");
+  std::vector<std::string> values = Split(rows[row], ',');
+  if (number < 1 || number > values.size()) return Fail(stmt, "07009", "no such column");
+  if (ind) *ind = SQLLEN(values[number - 1].size());
+  return CopyOut(values[number - 1], value, static_cast<SQLSMALLINT>(size), nullptr);
+}
+
 EXPORT SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT handle, SQLSMALLINT orientation, SQLLEN) {
   auto* stmt = static_cast<Stmt*>(handle);
   if (orientation != SQL_FETCH_NEXT) return Fail(stmt, "HY106", "only forward");
@@ -684,6 +711,7 @@ EXPORT SQLRETURN SQL_API SQLSetPos(SQLHSTMT handle, SQLSETPOSIROW row, SQLUSMALL
   auto* stmt = static_cast<Stmt*>(handle);
   Clear(stmt);
   Log("SQLSetPos(" + std::to_string(row) + ", " + std::to_string(operation) + ")");
+  if (operation == SQL_POSITION) stmt->position = row;
   if (operation == SQL_UPDATE && stmt->dbc->Is("SetPos", "needdata")) return SQL_NEED_DATA;
   return SQL_SUCCESS;
 }
