@@ -85,6 +85,7 @@ void THdbc::ForceRelease() noexcept {
     }
     if (SQL_SUCCEEDED(ret)) {
       connected_ = false;
+      linkLost_ = false;
       try {
         DoDisconnect();
       } catch (...) {
@@ -154,6 +155,7 @@ void THdbc::Connect() {
     throw;
   }
   connected_ = true;
+  linkLost_ = false;
   ApplyIsolationLevel();
   ApplyAutoCommit();
   noDescribeParam_ = !FunctionSupported(SQL_API_SQLDESCRIBEPARAM);
