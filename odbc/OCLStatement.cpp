@@ -13,7 +13,6 @@ THstmt::THstmt(rtl::TComponent* AOwner) : THbase(AOwner) {
   for (int i = 0; i < AOwner->ComponentCount(); ++i) {
     if (auto* db = dynamic_cast<THdbc*>(AOwner->Components(i))) {
       hDbc_ = db;
-      hDbcIdentity_ = db;
       break;
     }
   }
@@ -57,13 +56,12 @@ void THstmt::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation
   THbase::Notification(AComponent, Operation);
   if (Operation == rtl::TOperation::opInsert) {
     if (auto* db = dynamic_cast<THdbc*>(AComponent); db && !hDbc()) SethDbc(db);
-  } else if (AComponent == hDbcIdentity_) {
+  } else if (AComponent && AComponent == hDbc_.Present()) {
     if (!AComponent->InState(rtl::csDestroying)) return SethDbc(nullptr);
     // Nothing may raise out of the connection's destruction: the handle goes whatever the
     // driver, or an execution still polling, says.
     ReleaseHandle();
     hDbc_ = nullptr;
-    hDbcIdentity_ = nullptr;
   }
 }
 
@@ -84,15 +82,33 @@ bool THstmt::AllocHandle() {
   AllocateOwnHandle(db->Handle());
   // Listed exactly while it holds a handle: the connection's FreeAll relies on it.
   db->Children().Add(this);
-  // The writes below close a handle that holds nothing yet: column types named before the
-  // first use stay, as they do on a statement that has its handle.
-  std::vector<TColTypeRec> named = std::move(colTypes_);
-  SetConcurrencyType(concurrencyType_);
-  SetCursorType(cursorType_);
-  SetRowSetSize(rowSetSize_);
-  colTypes_ = std::move(named);
+  try {
+    ApplyAttributes();
+  } catch (...) {
+    // Half set up, the handle would keep the driver's values for good: it goes, and the next
+    // use sets up a new one.
+    db->Children().Remove(this);
+    DropOwnHandle();
+    throw;
+  }
   EnableBookmarks();
   return Allocated();
+}
+
+// The attribute properties reach a new handle. Their writes close a handle that holds nothing
+// yet: column types named before the first use stay, as they do on a statement that has its
+// handle, also when a write is refused.
+void THstmt::ApplyAttributes() {
+  std::vector<TColTypeRec> named = std::move(colTypes_);
+  try {
+    SetConcurrencyType(concurrencyType_);
+    SetCursorType(cursorType_);
+    SetRowSetSize(rowSetSize_);
+  } catch (...) {
+    colTypes_ = std::move(named);
+    throw;
+  }
+  colTypes_ = std::move(named);
 }
 
 void THstmt::EnableBookmarks() {
@@ -109,7 +125,8 @@ bool THstmt::FreeHandle() {
   THbase::FreeHandle();
   if (!Allocated()) return true;
   RequireIdle();
-  THdbc* db = hDbc();
+  // Also while the connection is being torn down: a statement it destroys leaves its list.
+  THdbc* db = hDbc_.Present();
   if (db) db->Children().Remove(this);
   try {
     Close();
@@ -124,10 +141,14 @@ bool THstmt::FreeHandle() {
 
 void THstmt::ForceRelease() noexcept {
   FinishPolling();
-  if (THdbc* db = hDbc()) db->Children().Remove(this);
+  if (THdbc* db = hDbc_.Present()) db->Children().Remove(this);
   DropOwnHandle();
   DropParams();
   DropColumns();
+}
+
+void THstmt::AfterFailure(const std::string& SqlState) noexcept {
+  if (THdbc* db = hDbc()) db->AfterFailure(SqlState);
 }
 
 void THstmt::Close() {
@@ -163,7 +184,6 @@ void THstmt::DropColumns() {
 void THstmt::SethDbc(THdbc* Value) {
   FreeHandle();
   hDbc_ = Value;
-  hDbcIdentity_ = Value;
 }
 
 void THstmt::SetSQL(const std::string& Value) {
@@ -208,6 +228,13 @@ void THstmt::RefreshCursorAttributes() {
   if (cursorType_ > SQL_CURSOR_STATIC) return;
   // Reached only with a handle, which has a connection.
   cursorAttributes_ = hDbc()->GetInfoInteger(infoTypes[cursorType_]);
+}
+
+void THstmt::RequireFilledRow(SQLULEN Row) const {
+  if (rowsFetched_ == 0 || (Row <= rowsFetched_ && RowStatus(Row) != SQL_ROW_NOROW)) return;
+  throw rtl::Exception("Row " + std::to_string(Row) + " of " + Name() +
+                       " was not fetched: the last fetch filled " + std::to_string(rowsFetched_) +
+                       " row(s).");
 }
 
 void THstmt::SetBlobSize(SQLINTEGER Value) {

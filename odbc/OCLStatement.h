@@ -57,6 +57,8 @@ class THstmt : public THbase {
   bool AllocHandle();
   bool FreeHandle() override;
   void ForceRelease() noexcept override;
+  // The connection learns of the failure too.
+  void AfterFailure(const std::string& SqlState) noexcept override;
 
   // Closes the cursor and drops every parameter and column binding.
   void Close();
@@ -132,6 +134,9 @@ class THstmt : public THbase {
   // for a row outside the rowset.
   void RequireColumn(SQLUSMALLINT Column);
   void RequireRow(SQLULEN Row) const;
+  // Raises rtl::Exception for a row that the last fetch did not fill. With no row fetched, the
+  // buffers hold what the application wrote into them, and every row may be read.
+  void RequireFilledRow(SQLULEN Row) const;
   // Marks a result column as part of the key of generated statements.
   void SetPrimary(SQLUSMALLINT Column, bool Value = true);
   // The pending operation of a row of the rowset (roUpdate 1, roDelete 2, roRefresh 4, roInsert
@@ -255,6 +260,7 @@ class THstmt : public THbase {
   // Raises while an asynchronous Execute polls: a handler must not start another operation
   // on the statement then.
   void RequireIdle() const;
+  void ApplyAttributes();
   void ApplyAttribute(SQLINTEGER Attribute, SQLULEN Value);
   void RefreshCursorAttributes();
   void EnableBookmarks();
@@ -334,10 +340,7 @@ class THstmt : public THbase {
   void PositionOn(SQLULEN Row);
   void ReadLongValue(TColRec& Rec, SQLUSMALLINT Column, SQLULEN Row);
 
-  // hDbc reads as none once the connection is destroyed; the plain pointer only tells which
-  // connection a notification is about.
-  rtl::TComponentRef<THdbc> hDbc_;
-  THdbc* hDbcIdentity_ = nullptr;
+  TConnectionLink hDbc_;
 
   std::vector<TColTypeRec> colTypes_;
   std::vector<std::unique_ptr<TColRec>> columns_;

@@ -73,6 +73,38 @@ TEST_F(StatementScriptedTest, AnAttributeReachesTheDriverOnlyWhenItDiffers) {
   EXPECT_EQ(stmt->CursorAttributes(), 9u);
 }
 
+TEST_F(StatementScriptedTest, AnAttributeRefusedAtTheFirstUseLeavesNoHalfSetUpHandle) {
+  THstmt* stmt = Statement({"Refuse=6", "Info146=1", "Columns=Id:4,Body:12", "Rows=1,x"});
+  stmt->SetSQL("SELECT Id, Body FROM t");
+  stmt->AddColType(2, SQL_LONGVARCHAR);
+  stmt->SetRowSetSize(3);
+  stmt->SetCursorType(SQL_CURSOR_STATIC);
+  EXPECT_EQ(Raised<EODBC>([&] { stmt->Execute(); }).SqlState, "HYC00");
+  EXPECT_FALSE(stmt->Allocated());
+  EXPECT_TRUE(stmt->hDbc()->Children().Empty());
+
+  // The next use sets a new handle up whole, with the column types named before.
+  stmt->SetCursorType(SQL_CURSOR_FORWARD_ONLY);
+  stmt->Execute();
+  EXPECT_EQ(Sets(SQL_ATTR_ROW_ARRAY_SIZE), 1);
+  EXPECT_EQ(stmt->CursorAttributes(), 1u);
+  ASSERT_EQ(stmt->ColCount(), 2);
+  EXPECT_EQ(stmt->Columns()[1]->SqlType, SQL_LONGVARCHAR);
+}
+
+TEST_F(StatementScriptedTest, LongDataIsReadOnlyForTheRowsThatHaveIt) {
+  // Row 2 is deleted: the driver refuses to read its values.
+  THstmt* stmt = Statement({"Columns=Id:4,Body:-1", "Rows=1,a/2,bb/3,ccc", "Deleted=2",
+                            "Info" + std::to_string(SQL_GETDATA_EXTENSIONS) + "=15"});
+  stmt->SetRowSetSize(4);
+  stmt->SetSQL("SELECT Id, Body FROM t");
+  stmt->Execute();
+  ASSERT_TRUE(stmt->Fetch());
+  EXPECT_EQ(stmt->RowStatus(2), SQL_ROW_DELETED);
+  EXPECT_EQ(stmt->Cell(2, 1).AsString(), "a");
+  EXPECT_EQ(stmt->Cell(2, 3).AsString(), "ccc");
+}
+
 TEST_F(StatementScriptedTest, ExecuteRaisesARefusalOnlyWhereItMatters) {
   // The parameter-set size: a refusal matters only for arrays.
   THstmt* stmt = Statement({"Refuse=22"});

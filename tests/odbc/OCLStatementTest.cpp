@@ -92,6 +92,21 @@ TEST_F(StatementTest, AStatementLinksToTheFirstConnectionOfItsOwner) {
   EXPECT_EQ(stmt->hDbc(), third);
 }
 
+TEST_F(StatementTest, AStatementOwnedByItsConnectionGoesWithIt) {
+  THdbc* db = Open("SQLite");
+  auto* stmt = rtl::TComponent::Create<THstmt>(db);
+  stmt->SethDbc(db);
+  stmt->SetSQL("CREATE TABLE owned (a INTEGER)");
+  stmt->Execute();
+  ASSERT_EQ(db->Children().Items(), (std::vector<THbase*>{stmt}));
+  int released = 0;
+  stmt->OnFreeHandle = [&](rtl::TComponent*) { ++released; };
+  // The statement goes in the connection's teardown, and leaves its list as it goes.
+  delete db;
+  EXPECT_EQ(released, 1);
+  EXPECT_TRUE(Environment()->Children().Empty());
+}
+
 TEST_F(StatementTest, AStoredStatementLinkedByNameExecutes) {
   std::string text =
       "object Other: THdbc\nend\n"
