@@ -22,7 +22,7 @@ THstmt::~THstmt() {
   Teardown();
   // Destroyed by a handler while its execution polls: the execution goes first, and the
   // Execute that polled returns without touching the statement again.
-  FinishPolling();
+  execution_.CancelPolledCall(CurrentHandle());
   ReleaseHandle();
 }
 
@@ -66,7 +66,7 @@ void THstmt::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation
 }
 
 void THstmt::RequireIdle() const {
-  if (polling_) throw rtl::Exception("Statement " + Name() + " is still executing.");
+  if (!execution_.Idle()) throw rtl::Exception("Statement " + Name() + " is still executing.");
 }
 
 SQLHSTMT THstmt::Handle() {
@@ -83,7 +83,9 @@ bool THstmt::AllocHandle() {
   // Listed exactly while it holds a handle: the connection's FreeAll relies on it.
   db->Children().Add(this);
   try {
-    ApplyAttributes();
+    ApplyAttribute(SQL_ATTR_CONCURRENCY, concurrencyType_);
+    ApplyAttribute(SQL_ATTR_CURSOR_TYPE, cursorType_);
+    ApplyAttribute(SQL_ATTR_ROW_ARRAY_SIZE, rowSetSize_);
   } catch (...) {
     // Half set up, the handle would keep the driver's values for good: it goes, and the next
     // use sets up a new one.
@@ -93,22 +95,6 @@ bool THstmt::AllocHandle() {
   }
   EnableBookmarks();
   return Allocated();
-}
-
-// The attribute properties reach a new handle. Their writes close a handle that holds nothing
-// yet: column types named before the first use stay, as they do on a statement that has its
-// handle, also when a write is refused.
-void THstmt::ApplyAttributes() {
-  std::vector<TColTypeRec> named = std::move(colTypes_);
-  try {
-    SetConcurrencyType(concurrencyType_);
-    SetCursorType(cursorType_);
-    SetRowSetSize(rowSetSize_);
-  } catch (...) {
-    colTypes_ = std::move(named);
-    throw;
-  }
-  colTypes_ = std::move(named);
 }
 
 void THstmt::EnableBookmarks() {
@@ -140,7 +126,7 @@ bool THstmt::FreeHandle() {
 }
 
 void THstmt::ForceRelease() noexcept {
-  FinishPolling();
+  execution_.CancelPolledCall(CurrentHandle());
   if (THdbc* db = hDbc_.Present()) db->Children().Remove(this);
   DropOwnHandle();
   DropParams();
@@ -194,31 +180,57 @@ void THstmt::SetSQL(const std::string& Value) {
 }
 
 void THstmt::SetConcurrencyType(SQLUINTEGER Value) {
-  concurrencyType_ = Value;
-  ApplyAttribute(SQL_ATTR_CONCURRENCY, Value);
+  WriteAttribute(SQL_ATTR_CONCURRENCY, concurrencyType_, Value);
 }
 
 void THstmt::SetCursorType(SQLUINTEGER Value) {
-  cursorType_ = Value;
-  ApplyAttribute(SQL_ATTR_CURSOR_TYPE, Value);
+  WriteAttribute(SQL_ATTR_CURSOR_TYPE, cursorType_, Value);
 }
 
 void THstmt::SetRowSetSize(SQLUINTEGER Value) {
   if (static_cast<std::int32_t>(Value) <= 0) return;
-  rowSetSize_ = Value;
-  ApplyAttribute(SQL_ATTR_ROW_ARRAY_SIZE, Value);
+  WriteAttribute(SQL_ATTR_ROW_ARRAY_SIZE, rowSetSize_, Value);
 }
 
-// A new value reaches an allocated handle only where the driver's differs; the cursor closes
-// and the bindings go in any case. An unreadable value is left alone.
-void THstmt::ApplyAttribute(SQLINTEGER Attribute, SQLULEN Value) {
+// The value the statement has changes nothing. A new one closes the statement first, so that
+// a close that fails (or is refused while an execution polls) leaves the value with the
+// buffers made for it.
+void THstmt::WriteAttribute(SQLINTEGER Attribute, SQLUINTEGER& Field, SQLUINTEGER Value) {
+  if (Value == Field) return;
+  if (Allocated()) Close();
+  Field = Value;
+  ApplyAttribute(Attribute, Field);
+}
+
+// The stored value reaches an allocated handle where the driver's differs. One the driver
+// refuses or changes gives way to the driver's: the rowset's buffers are made for what the
+// driver fills. An unreadable value is left alone.
+void THstmt::ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER& Field) {
   if (!Allocated()) return;
-  Close();
   if (Attribute == SQL_ATTR_CURSOR_TYPE) RefreshCursorAttributes();
   SQLULEN current = 0;
   if (!Test(SQLGetStmtAttr(CurrentHandle(), Attribute, &current, 0, nullptr))) return;
-  if (current == Value) return;
-  Check(SQLSetStmtAttr(CurrentHandle(), Attribute, IntegerAttribute(Value), SQL_IS_UINTEGER));
+  if (current == Field) return;
+  SQLRETURN ret =
+      SQLSetStmtAttr(CurrentHandle(), Attribute, IntegerAttribute(Field), SQL_IS_UINTEGER);
+  if (ret == SQL_SUCCESS) return;
+  // The value is read again only after a failure's diagnostic, which the reading clears.
+  try {
+    Check(ret);
+  } catch (...) {
+    TakeDriverValue(Attribute, Field, current);
+    throw;
+  }
+  TakeDriverValue(Attribute, Field, current);
+}
+
+// What the driver holds after a write that did not go through as asked; Before where the
+// driver does not tell.
+void THstmt::TakeDriverValue(SQLINTEGER Attribute, SQLUINTEGER& Field, SQLULEN Before) {
+  SQLULEN held = Before;
+  if (!SQL_SUCCEEDED(SQLGetStmtAttr(CurrentHandle(), Attribute, &held, 0, nullptr))) held = Before;
+  Field = static_cast<SQLUINTEGER>(held);
+  if (Attribute == SQL_ATTR_CURSOR_TYPE) RefreshCursorAttributes();
 }
 
 void THstmt::RefreshCursorAttributes() {

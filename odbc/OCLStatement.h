@@ -8,13 +8,15 @@
 #include "odbc/OCLConnection.h"
 #include "odbc/OCLTypes.h"
 
-#include <atomic>
+#include <concepts>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace ocl {
@@ -41,6 +43,10 @@ using TStatementEvent =
     std::function<void(rtl::TComponent* Sender, SQLUSMALLINT Operation, std::string& SQL)>;
 // A confirmation hook of a linked component.
 using TLinkEvent = std::function<bool(rtl::TComponent* Sender)>;
+
+// A memory stream, whatever its constness: no plain parameter buffer.
+template <class T>
+concept MemoryStream = std::derived_from<std::remove_cv_t<T>, rtl::TMemoryStream>;
 
 class THstmt : public THbase {
  public:
@@ -77,7 +83,8 @@ class THstmt : public THbase {
   // Character values end in a NUL (or carry their length through SetParamLength); a binary
   // value's length must be given with SetParamLength, or the driver reads no bytes. Array
   // binds (ArraySize > 0) give every parameter of one execution the same number of elements,
-  // character and binary elements 256 bytes apart.
+  // character and binary elements 256 bytes apart; a rebind sets the number it is given. A
+  // bind the driver refuses leaves the parameter as it was.
   void BindParameter(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLSMALLINT SqlType,
                      SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize);
   // With the type the driver describes.
@@ -106,9 +113,23 @@ class THstmt : public THbase {
   void BindParam(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value);
   void BindParamTyped(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value,
                       SQLSMALLINT SqlType);
+  void BindParamTyped(std::string_view ParamName, SQLSMALLINT CType, rtl::TMemoryStream* Stream,
+                      SQLSMALLINT SqlType);
   void BindBlobParam(std::string_view ParamName, rtl::TMemoryStream* Stream, bool Binary);
+  // A stream bound where a buffer goes would send the stream object itself.
+  template <MemoryStream S>
+  void BindParameter(SQLUSMALLINT, SQLSMALLINT, S*, SQLSMALLINT, SQLULEN, SQLSMALLINT,
+                     SQLLEN) = delete;
+  template <MemoryStream S>
+  void BindParameter(std::string_view, SQLSMALLINT, S*, SQLSMALLINT, SQLULEN, SQLSMALLINT,
+                     SQLLEN) = delete;
+  template <MemoryStream S>
+  void BindParam(SQLUSMALLINT, SQLSMALLINT, S*) = delete;
+  template <MemoryStream S>
+  void BindParam(std::string_view, SQLSMALLINT, S*) = delete;
 
-  // The input/output type of the next parameter bind; it returns to SQL_PARAM_INPUT after it.
+  // The input/output type of the next parameter bind; it returns to SQL_PARAM_INPUT after it,
+  // whether it succeeded or not.
   SQLSMALLINT ParamDirection() const { return paramDirection_; }
   void SetParamDirection(SQLSMALLINT Value) { paramDirection_ = Value; }
   // The table named in generated statements.
@@ -186,7 +207,7 @@ class THstmt : public THbase {
   // State.
   bool Prepared() const { return prepared_; }
   bool Executed() const { return executed_; }
-  bool CancelRequested() const { return cancelRequested_; }
+  bool CancelRequested() const { return execution_.CancelRequested(); }
   SQLULEN ParamSetSize() const { return paramSetSize_; }
   const std::vector<std::string>& ParamNames() const { return paramNames_; }
   SQLUINTEGER CursorAttributes() const { return cursorAttributes_; }
@@ -197,6 +218,8 @@ class THstmt : public THbase {
   void SethDbc(THdbc* Value);
   const std::string& SQL() const { return sql_; }
   void SetSQL(const std::string& Value);
+  // A new value of the three attributes closes the statement: the cursor and every binding go.
+  // The value it has changes nothing; one the driver refuses or changes leaves the driver's.
   SQLUINTEGER ConcurrencyType() const { return concurrencyType_; }
   void SetConcurrencyType(SQLUINTEGER Value);
   SQLUINTEGER CursorType() const { return cursorType_; }
@@ -257,11 +280,12 @@ class THstmt : public THbase {
   virtual void DoFetch();
 
  private:
-  // Raises while an asynchronous Execute polls: a handler must not start another operation
-  // on the statement then.
+  // Raises while an execution runs: a handler must not start another operation on the
+  // statement while Execute polls.
   void RequireIdle() const;
-  void ApplyAttributes();
-  void ApplyAttribute(SQLINTEGER Attribute, SQLULEN Value);
+  void WriteAttribute(SQLINTEGER Attribute, SQLUINTEGER& Field, SQLUINTEGER Value);
+  void ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER& Field);
+  void TakeDriverValue(SQLINTEGER Attribute, SQLUINTEGER& Field, SQLULEN Before);
   void RefreshCursorAttributes();
   void EnableBookmarks();
   // FreeHandle, or where that fails ForceRelease; for destruction.
@@ -288,37 +312,58 @@ class THstmt : public THbase {
   SQLUSMALLINT BindValueColumns(THstmt& Temp, SQLUSMALLINT Row);
   SQLUSMALLINT BindKeyColumns(THstmt& Temp, SQLUSMALLINT Number, SQLUSMALLINT Row);
 
+  // The one execution a statement runs at a time, as Execute, Cancel (from any thread),
+  // RequireIdle and destruction see it: idle, or running with its driver calls made once or,
+  // when asynchronous, polled while the application's events run.
+  class TExecution {
+   public:
+    void Start(bool Asynchronous);
+    void End();
+    bool Idle() const;
+    bool Asynchronous() const;
+    bool CancelRequested() const;
+    // The asynchronous call being polled (none between two calls, and once it was cancelled).
+    void SetPolledCall(std::function<SQLRETURN()> Call);
+    bool PollingCall() const;
+    // Asks the driver to stop the running execution; nothing while idle.
+    void Cancel(SQLHSTMT Handle);
+    // Cancels the polled call and calls it until the driver has given it up; then idle.
+    void CancelPolledCall(SQLHSTMT Handle) noexcept;
+
+   private:
+    enum class TPhase : std::uint8_t { Idle, Running, Polling };
+    mutable std::mutex lock_;
+    TPhase phase_ = TPhase::Idle;
+    bool cancelRequested_ = false;
+    std::function<SQLRETURN()> polledCall_;
+  };
+
   // Execute's steps.
   void CheckParamArrays() const;
   void SetParamSetSize();
-  SQLRETURN RunExecution();
+  void CloseCursor();
+  void RunExecution(const std::string& Text);
+  SQLRETURN RunAsynchronously(const std::string& Text);
+  SQLRETURN Run(const std::string& Text);
   SQLRETURN ExecuteOnce(const std::string& Text);
-  SQLRETURN Poll(const std::function<SQLRETURN()>& Call, bool& Destroyed);
+  SQLRETURN Call(const std::function<SQLRETURN()>& Function);
+  SQLRETURN Poll(const std::function<SQLRETURN()>& Function);
   SQLRETURN SendLongData();
   void SendPieces(const TParamRec& Rec);
-  // Cancels an execution still polling and waits for the driver to give it up.
-  void FinishPolling() noexcept;
-  void SetRunning(bool Value);
-  // Marks an execution as running for Cancel while it lasts, as long as the statement lives.
-  class TRunningGuard {
-   public:
-    explicit TRunningGuard(THstmt* Statement);
-    ~TRunningGuard();
-    TRunningGuard(const TRunningGuard&) = delete;
-    TRunningGuard& operator=(const TRunningGuard&) = delete;
-
-   private:
-    rtl::TComponentRef<THstmt> self_;
-  };
 
   // Binding's steps.
   enum class TSource { Value, Stream };
+  SQLSMALLINT TakeDirection();
   void Bind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLSMALLINT SqlType,
-            SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize, TSource Source);
-  void DescribedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, TSource Source);
+            SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize, TSource Source,
+            SQLSMALLINT Direction);
+  void DescribedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, TSource Source,
+                     SQLSMALLINT Direction);
   void TypedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLULEN Size,
-                 SQLSMALLINT SqlType, TSource Source);
-  TParamRec& ParamRecord(SQLUSMALLINT ParamNo, SQLLEN ArraySize);
+                 SQLSMALLINT SqlType, TSource Source, SQLSMALLINT Direction);
+  void StreamBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, rtl::TMemoryStream* Stream,
+                  SQLSMALLINT SqlType, SQLSMALLINT Direction);
+  void KeepParam(TParamRec Rec);
   TParamRec* FindParam(SQLUSMALLINT ParamNo);
   const TParamRec* FindParamByValue(SQLPOINTER Value) const;
   template <class Bind1>
@@ -375,12 +420,7 @@ class THstmt : public THbase {
   TBlobPlacement blobPlacement_ = bpDetect;
   bool execAsync_ = false;
 
-  // Cancel may come from another thread: these tell it whether an execution runs.
-  std::atomic<bool> cancelRequested_ = false;
-  std::mutex runningLock_;
-  bool running_ = false;
-  // While an asynchronous execution polls: the call that polls it.
-  std::function<SQLRETURN()> polling_;
+  TExecution execution_;
 
   // The bookmark the driver reads for FetchBookmark.
   std::vector<std::byte> fetchBookmark_;

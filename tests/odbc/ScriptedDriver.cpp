@@ -277,10 +277,13 @@ EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT, SQLHANDLE handle, SQLSMALL
 // ---------------------------------------------------------------------------------------------
 // Statements. The same connection-string attributes script them:
 //
-//   Still=N          an asynchronous execution answers SQL_STILL_EXECUTING N times first
+//   Still=N          an asynchronous execution answers SQL_STILL_EXECUTING N times first, and
+//                    so does the SQLParamData that ends one with data at execution
 //   Refuse=A,B       SQLSetStmtAttr of these attribute numbers fails (HYC00)
+//   Cap<n>=V         SQLSetStmtAttr of attribute n with a value above V sets V (01S02)
 //   Info<n>=V        SQLGetInfo of information type n answers V: a number, else the text
-//   Close=fail       SQLFreeStmt(SQL_CLOSE) fails (HY000) once the statement is prepared
+//   Close=fail       SQLFreeStmt(SQL_CLOSE) fails (HY000) once the statement is prepared, or
+//                    once it executed a SELECT
 //   PutData=fail     SQLPutData fails (HY000)
 //   Token=stray      SQLParamData asks for a value that no parameter is bound to
 //
@@ -329,6 +332,7 @@ struct Stmt : Handle {
 
 void Log(const std::string& line);
 std::string Values(const Stmt* stmt);
+bool HasResult(const Stmt* stmt);
 
 std::string Script(const Dbc* dbc, const std::string& key) {
   auto it = dbc->script.find(key);
@@ -376,25 +380,31 @@ bool AtExecution(const Param& p) {
   return p.ind && (*p.ind == SQL_DATA_AT_EXEC || *p.ind <= SQL_LEN_DATA_AT_EXEC_OFFSET);
 }
 
-SQLRETURN Run(Stmt* stmt) {
-  Clear(stmt);
-  ++executions;
+// Where an asynchronous call stands at this poll: still executing (Still=N times), stopped by
+// SQLCancel (HY008), or going on (SQL_SUCCESS).
+SQLRETURN Progress(Stmt* stmt) {
   if (stmt->cancelled) {
     stmt->cancelled = false;
     stmt->stillLeft = -1;
     return Fail(stmt, "HY008", "operation cancelled");
   }
-  if (stmt->attributes[SQL_ATTR_ASYNC_ENABLE] == SQL_ASYNC_ENABLE_ON) {
-    if (stmt->stillLeft < 0) {
-      std::string still = Script(stmt->dbc, "Still");
-      stmt->stillLeft = IsNumber(still) ? std::stoi(still) : 0;
-    }
-    if (stmt->stillLeft > 0) {
-      --stmt->stillLeft;
-      return SQL_STILL_EXECUTING;
-    }
-    stmt->stillLeft = -1;
+  if (stmt->attributes[SQL_ATTR_ASYNC_ENABLE] != SQL_ASYNC_ENABLE_ON) return SQL_SUCCESS;
+  if (stmt->stillLeft < 0) {
+    std::string still = Script(stmt->dbc, "Still");
+    stmt->stillLeft = IsNumber(still) ? std::stoi(still) : 0;
   }
+  if (stmt->stillLeft > 0) {
+    --stmt->stillLeft;
+    return SQL_STILL_EXECUTING;
+  }
+  stmt->stillLeft = -1;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN Run(Stmt* stmt) {
+  Clear(stmt);
+  ++executions;
+  if (SQLRETURN progress = Progress(stmt); progress != SQL_SUCCESS) return progress;
   Log(stmt->text + Values(stmt));
   stmt->delivered = 0;
   stmt->wanted.clear();
@@ -434,6 +444,11 @@ EXPORT SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, S
   ++stmtAttrSets[attribute];
   if (Refused(stmt->dbc, attribute)) return Fail(stmt, "HYC00", "attribute refused");
   stmt->attributes[attribute] = reinterpret_cast<SQLULEN>(value);
+  std::string cap = Script(stmt->dbc, "Cap" + std::to_string(attribute));
+  if (IsNumber(cap) && stmt->attributes[attribute] > std::stoul(cap)) {
+    stmt->attributes[attribute] = std::stoul(cap);
+    return Fail(stmt, "01S02", "option value changed", SQL_SUCCESS_WITH_INFO);
+  }
   return SQL_SUCCESS;
 }
 
@@ -450,7 +465,7 @@ EXPORT SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, S
 EXPORT SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT handle, SQLUSMALLINT option) {
   auto* stmt = static_cast<Stmt*>(handle);
   Clear(stmt);
-  if (option == SQL_CLOSE && stmt->prepared && stmt->dbc->Is("Close", "fail"))
+  if (option == SQL_CLOSE && (stmt->prepared || HasResult(stmt)) && stmt->dbc->Is("Close", "fail"))
     return Fail(stmt, "HY000", "the cursor does not close");
   if (option == SQL_RESET_PARAMS) stmt->params.clear();
   return SQL_SUCCESS;
@@ -484,7 +499,8 @@ EXPORT SQLRETURN SQL_API SQLExecDirect(SQLHSTMT handle, SQLCHAR* text, SQLINTEGE
 EXPORT SQLRETURN SQL_API SQLParamData(SQLHSTMT handle, SQLPOINTER* token) {
   auto* stmt = static_cast<Stmt*>(handle);
   Clear(stmt);
-  if (stmt->next == stmt->wanted.size()) return SQL_SUCCESS;
+  // All data is there: the execution runs.
+  if (stmt->next == stmt->wanted.size()) return Progress(stmt);
   *token = stmt->wanted[stmt->next++];
   return SQL_NEED_DATA;
 }
