@@ -1,5 +1,6 @@
 #pragma once
-// The test router, and a server module as a server would set it up.
+// The test router (TestRouterLibrary.h) and a server module, for the tests of server requests and
+// server windows.
 
 #include "suite/Rt_forms.h"
 #include "tests/suite/TestRouterLibrary.h"
