@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
-# Installs the ODBC library from a build folder, builds the row operations sample against the
+# Installs the ODBC library from a build folder (or from its Debian package), builds the row operations sample against the
 # installed copy as a program outside the project would, and runs it on SQLite and on the test
 # server (scripts/testdb.sh). The program must not need Qt, and each run must print the
 # statements the library generated and the rows they left, exactly.
 #   check-rowops.sh BUILD_DIR WORK_DIR [LINKER_FLAGS]
+#   check-rowops.sh --debs DIST_DIR WORK_DIR    the library from its Debian package instead,
+#                                               unpacked into WORK_DIR/root (scripts/package.sh)
 set -euo pipefail
-build=$1 work=$2 flags=${3:-}
 root=$(cd "$(dirname "$0")/../.." && pwd)
+dist=
+if [ "$1" = --debs ]; then dist=$2 work=$3 flags=; else build=$1 work=$2 flags=${3:-}; fi
 rm -rf "$work"
 mkdir -p "$work/sqlite"
-cmake --install "$build" --component ocl --prefix "$work/prefix" >/dev/null
-cmake -S "$root/examples/rowops" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" \
+work=$(cd "$work" && pwd)
+if [ -n "$dist" ]; then
+  for deb in "$dist"/*.deb; do dpkg-deb -x "$deb" "$work/root"; done
+  prefix=$work/root/usr
+  config=$prefix/lib/$(gcc -print-multiarch)/cmake/ocl/oclConfig.cmake
+  [ -f "$config" ] || { echo "no package configuration at $config" >&2; exit 1; }
+else
+  prefix=$work/prefix
+  cmake --install "$build" --component ocl --prefix "$prefix" >/dev/null
+fi
+cmake -S "$root/examples/rowops" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" -DCMAKE_EXE_LINKER_FLAGS="$flags" >/dev/null
 cmake --build "$work/build" >"$work/build.log" || { cat "$work/build.log"; exit 1; }
 if ldd "$work/build/rowops" | grep -i 'libQt'; then
