@@ -164,15 +164,6 @@ TEST_F(SettingsFile, MissingFileGivesDefaultAndFirstWriteCreatesIt) {
   EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", "none"), "C:\\Palomir\\");
 }
 
-TEST_F(SettingsFile, AFileNamedInAnotherLetterCaseIsTheSettingsFile) {
-  const std::string other = folder_.File("TESSORA.ini");
-  WriteFile(other, "[Fitters]\nMelrokPM=old\n");
-  EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", ""), "old");
-  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "new"));
-  EXPECT_EQ(ReadFile(other), "[Fitters]\nMelrokPM=new\n");
-  EXPECT_EQ(FilesIn(folder_.Path()), 1u);
-}
-
 TEST_F(SettingsFile, ReadsAsWindowsDoes) {
   WriteFile(Ini(),
             "; recorded by the setup\r\n"
@@ -241,8 +232,17 @@ TEST_F(SettingsFile, RefusedWritesReturnFalseAndChangeNothing) {
 }
 
 #ifndef _WIN32
-// What the stand-in does with the POSIX file system: links, modes, limits, and the Windows
-// directory it takes from the environment.
+// What the stand-in does with the POSIX file system: file names in another letter case, links,
+// modes, limits, and the Windows directory it takes from the environment.
+
+TEST_F(SettingsFile, AFileNamedInAnotherLetterCaseIsTheSettingsFile) {
+  const std::string other = folder_.File("TESSORA.ini");
+  WriteFile(other, "[Fitters]\nMelrokPM=old\n");
+  EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", ""), "old");
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "new"));
+  EXPECT_EQ(ReadFile(other), "[Fitters]\nMelrokPM=new\n");
+  EXPECT_EQ(FilesIn(folder_.Path()), 1u);
+}
 
 TEST_F(SettingsFile, ALinkedSettingsFileStaysALink) {
   std::filesystem::create_directory(folder_.File("shared"));
