@@ -682,4 +682,35 @@ TEST_F(SqliteRowOpsTest, RowsAndKeysOutOfReachAreRefused) {
   EXPECT_EQ(PartsRows(), std::vector<std::string>{"1|Bolt|1|NULL"});
 }
 
+// Names as the driver reports them, and as the application writes TargetTable.
+TEST(QuoteNameTest, ANameIsQuotedWhereTheDatabaseWouldReadItAsAnother) {
+  TNameRules lower{"\"", SQL_IC_LOWER, {"TOP"}}, upper{"\"", SQL_IC_UPPER, {}};
+  struct TCase {
+    std::string Name;
+    const TNameRules& Rules;
+    std::string Reported, Written;
+  };
+  const TCase cases[] = {
+      {"parts", lower, "parts", "parts"},
+      {"Parts", lower, "\"Parts\"", "Parts"},
+      {"PARTS", upper, "PARTS", "PARTS"},
+      {"Parts", upper, "\"Parts\"", "Parts"},
+      {"Order", lower, "\"Order\"", "\"order\""},
+      {"order", upper, "\"order\"", "\"ORDER\""},
+      {"top", lower, "\"top\"", "\"top\""},
+      {"unit-price", lower, "\"unit-price\"", "\"unit-price\""},
+      {"Maker\"s", upper, "\"Maker\"\"s\"", "\"Maker\"\"s\""},
+      {"shop.parts", lower, "\"shop.parts\"", "shop.parts"},
+      {"shop.\"Mixed.Case\"", lower, "\"shop.\"\"Mixed.Case\"\"\"", "shop.\"Mixed.Case\""},
+      {"my shop.order", lower, "\"my shop.order\"", "\"my shop\".\"order\""},
+      {"", lower, "", ""},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(QuoteName(c.Name, c.Rules), c.Reported) << c.Name;
+    EXPECT_EQ(QuoteWrittenName(c.Name, c.Rules), c.Written) << c.Name;
+  }
+  // A database without quoted names gets every name as it is.
+  EXPECT_EQ(QuoteName("order", {"", SQL_IC_UPPER, {}}), "order");
+}
+
 }  // namespace
