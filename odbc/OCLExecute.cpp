@@ -26,6 +26,8 @@ void BetweenPolls() {
 
 void THstmt::Execute() {
   RequireIdle();
+  // The rowset of the earlier execution goes: its pending marks first.
+  SettleMarks();
   // An execution that fails, wherever, leaves Executed false.
   executed_ = false;
   if (!Allocated()) AllocHandle();

@@ -165,6 +165,7 @@ void THstmt::DropColumns() {
   colNames_.clear();
   hasUnboundCols_ = false;
   colsBound_ = false;
+  rowset_ = {};
 }
 
 void THstmt::SethDbc(THdbc* Value) {

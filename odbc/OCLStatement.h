@@ -6,6 +6,7 @@
 
 #include "odbc/OCLBase.h"
 #include "odbc/OCLConnection.h"
+#include "odbc/OCLNames.h"
 #include "odbc/OCLTypes.h"
 
 #include <concepts>
@@ -27,10 +28,6 @@ class TRows;
 
 // The pending operation of a row (row marks), and the operation of a generated statement.
 enum TRowOperation : SQLUSMALLINT { roUpdate = 1, roDelete = 2, roRefresh = 4, roInsert = 8 };
-
-// An identifier as generated statements write it: in double quotes, with its own quotes
-// doubled, when it holds a blank or a double quote; otherwise as it is.
-std::string QuoteName(const std::string& Name);
 
 // How long data reaches the driver: as the driver asks (bpDetect), in BlobSize pieces at
 // execution (bpByParts), or in one piece from the bound block (bpByExec).
@@ -158,10 +155,13 @@ class THstmt : public THbase {
   // Raises rtl::Exception for a row that the last fetch did not fill. With no row fetched, the
   // buffers hold what the application wrote into them, and every row may be read.
   void RequireFilledRow(SQLULEN Row) const;
-  // Marks a result column as part of the key of generated statements.
+  // Marks a result column as part of the key of generated statements; the rowset's values of
+  // the column are kept from then on as the values that find its rows.
   void SetPrimary(SQLUSMALLINT Column, bool Value = true);
   // The pending operation of a row of the rowset (roUpdate 1, roDelete 2, roRefresh 4, roInsert
-  // 8): the low four bits of its mark; 0 for a row outside the rowset.
+  // 8): the low four bits of its mark; 0 for a row outside the rowset. The marks belong to the
+  // current rowset: the next fetch (or execution) first applies those not yet handled, then
+  // clears them all.
   SQLUSMALLINT RowMark(SQLULEN Row) const;
   void SetRowMark(SQLULEN Row, SQLUSMALLINT Operation);
 
@@ -242,10 +242,11 @@ class THstmt : public THbase {
   void SetExecAsync(bool Value) { execAsync_ = Value; }
 
   // Row operations: the rows of the rowset (RowSetSize 1: row 1; else each fetched row whose
-  // mark is the operation, and with none fetched each marked row of the buffers, or row 1 when
-  // none is marked) written back through the driver's positioned operations, or through
-  // generated INSERT, UPDATE and DELETE statements that take each value from the row they
-  // handle. Each asks OnInsert ... OnRefresh first.
+  // mark is the operation, and with none fetched each marked row of the buffers, or row 1 of
+  // buffers that no fetch has filled when none is marked) written back through the driver's
+  // positioned operations, or through generated INSERT, UPDATE and DELETE statements that take
+  // each value from the row they handle and find the row by its keys as they were fetched. An
+  // UPDATE or DELETE that finds no row raises. Each asks OnInsert ... OnRefresh first.
   virtual void Insert();
   virtual void Update();
   virtual void Delete();
@@ -254,13 +255,15 @@ class THstmt : public THbase {
   void UpdateRow(SQLUSMALLINT Row);
   void DeleteRow(SQLUSMALLINT Row);
   void RefreshRow(SQLUSMALLINT Row);
-  // Generated statements for one row (1 = the first of the rowset).
-  void ExecInsert(SQLUSMALLINT Row = 1);
+  // Generated statements for one row (1 = the first of the rowset). With LongData the insert
+  // carries the row's long-data values too.
+  void ExecInsert(SQLUSMALLINT Row = 1, bool LongData = false);
   void ExecUpdate(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row = 1);
   void ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row = 1);
   void ExecDelete(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row = 1);
   // "<key> = ? AND <key> = ?" over the Primary columns.
   std::string PrimaryWhere();
+  // The table's name as the driver reports it for the column, or TargetTable.
   std::string GetTableName(SQLUSMALLINT Column);
   std::string GetCursorName();
   // The cursor capabilities the row operations use: none when skipped.
@@ -295,21 +298,48 @@ class THstmt : public THbase {
 
   // Row operations' steps.
   using TRowStep = void (THstmt::*)(SQLUSMALLINT Row);
-  void RowOperation(const TConfirmEvent& Confirm, const char* Question, const TLinkEvent& Link,
-                    SQLUSMALLINT Mark, TRowStep Step);
-  std::string RowCondition(SQLUINTEGER PositionedBit, bool& UseKeys);
+  struct TOperation {
+    TConfirmEvent THstmt::*Confirm;
+    const char* Question;
+    TLinkEvent THstmt::*Link;
+    SQLUSMALLINT Mark;
+    TRowStep Step;
+  };
+  static const TOperation Operations[4];
+  // Every row the operation handles, or only those whose mark it has not handled yet.
+  void RowOperation(const TOperation& Operation, bool PendingOnly);
+  std::vector<SQLUSMALLINT> MarkedRows(SQLUSMALLINT Mark, bool PendingOnly);
+  bool UsesKeys(SQLUINTEGER PositionedBit) const { return !(CursorCaps() & PositionedBit); }
+  std::string RowCondition(bool UseKeys, SQLUSMALLINT Row);
+  std::string KeyCondition(SQLUSMALLINT Row);
   void SetPosition(SQLUSMALLINT Row, SQLUSMALLINT Operation);
   void AddRow(SQLUSMALLINT Row);
   bool IsValueColumn(const TColRec& Column, SQLUSMALLINT Row) const;
   bool IsLongDataColumn(const TColRec& Column, SQLUSMALLINT Row) const;
   bool IsUnread(TColRec& Column, SQLUSMALLINT Row) const;
+  // A long-data value of the row that a statement writes: set, or read from the table.
+  bool IsLongValue(TColRec& Column, SQLUSMALLINT Row) const;
+  bool HasLongValues(SQLUSMALLINT Row);
+  bool LongDataCanFollow(SQLUSMALLINT Row) const;
   // Refuses a row whose values (or keys) were cut when fetched, before anything of it runs.
   void RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys);
+  // Names as the database reads them back: the driver's base column and table where it gives
+  // them.
+  std::string DriverName(SQLUSMALLINT Column, SQLUSMALLINT Field);
+  std::string ColumnName(SQLUSMALLINT Index, const TNameRules& Rules);
+  std::string TableName(SQLUSMALLINT Column, const TNameRules& Rules);
   std::unique_ptr<THstmt> TemporaryStatement();
-  void PrepareGenerated(THstmt& Temp, SQLUSMALLINT Operation, std::string Text);
-  SQLUSMALLINT BindColumn(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,
-                          SQLUSMALLINT Row, bool AsNull);
-  SQLUSMALLINT BindValueColumns(THstmt& Temp, SQLUSMALLINT Row);
+  void RunGenerated(std::unique_ptr<THstmt>& Temp, SQLUSMALLINT Operation, std::string Text,
+                    SQLUSMALLINT Row, const std::function<void(THstmt&)>& BindParameters);
+  // Where a row's values are read from: a column's buffers, or the keys kept of it.
+  struct TRowValues {
+    std::byte* Data;
+    const SQLLEN* Ind;
+  };
+  SQLUSMALLINT BindRowValue(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,
+                            TRowValues From, SQLUSMALLINT Row, bool AsNull);
+  SQLUSMALLINT BindLongValue(THstmt& Temp, SQLUSMALLINT Number, TColRec& Column, SQLUSMALLINT Row);
+  SQLUSMALLINT BindValueColumns(THstmt& Temp, SQLUSMALLINT Row, bool LongData);
   SQLUSMALLINT BindKeyColumns(THstmt& Temp, SQLUSMALLINT Number, SQLUSMALLINT Row);
 
   // The one execution a statement runs at a time, as Execute, Cancel (from any thread),
@@ -337,6 +367,28 @@ class THstmt : public THbase {
     bool cancelRequested_ = false;
     std::function<SQLRETURN()> polledCall_;
   };
+
+  // What the row operations keep of the rowset: each key column's values as fetched (or as
+  // last written), whether a row's keys are kept so, the operation last handled on each row,
+  // and whether a fetch has filled the buffers since they were bound.
+  struct TKeptKey {
+    std::unique_ptr<std::byte[]> Data;
+    std::unique_ptr<SQLLEN[]> Ind;
+  };
+  struct TRowsetMemory {
+    std::vector<TKeptKey> Keys;
+    std::vector<bool> Kept;
+    std::vector<SQLUSMALLINT> Handled;
+    bool Filled = false;
+  };
+  void SizeRowsetMemory();
+  // Before the cursor moves on: marks not yet handled are applied, then all are cleared.
+  void SettleMarks();
+  void KeepFetchedKeys();
+  void KeepKey(SQLUSMALLINT Index);
+  TKeptKey& KeptKey(SQLUSMALLINT Index);
+  void KeepWrittenKeys(SQLUSMALLINT Row, bool Inserted);
+  TRowValues KeyValues(SQLUSMALLINT Index, SQLUSMALLINT Row);
 
   // Execute's steps.
   void CheckParamArrays() const;
@@ -424,6 +476,8 @@ class THstmt : public THbase {
 
   // The bookmark the driver reads for FetchBookmark.
   std::vector<std::byte> fetchBookmark_;
+
+  TRowsetMemory rowset_;
 };
 
 }  // namespace ocl

@@ -286,6 +286,7 @@ EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT, SQLHANDLE handle, SQLSMALL
 //                    once it executed a SELECT
 //   PutData=fail     SQLPutData fails (HY000)
 //   Token=stray      SQLParamData asks for a value that no parameter is bound to
+//   Affected=N       SQLRowCount of a statement without a result answers N (else 1)
 //
 // An execution asks for data at execution for every parameter bound with such a length, in
 // order of parameter number, and records the pieces it gets. SQLCancel stops an asynchronous
@@ -523,8 +524,11 @@ EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
   return SQL_SUCCESS;
 }
 
-EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT, SQLLEN* count) {
-  if (count) *count = 0;
+// A statement without a result affects one row, or as many as Affected=N says.
+EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT handle, SQLLEN* count) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  std::string affected = Script(stmt->dbc, "Affected");
+  if (count) *count = HasResult(stmt) ? -1 : IsNumber(affected) ? std::stoi(affected) : 1;
   return SQL_SUCCESS;
 }
 
