@@ -1,6 +1,9 @@
 #include "app/INIUtil.h"
 
 #include "platform/Windows.h"
+#ifdef _WIN32
+#include "platform/ProfileText.h"
+#endif
 
 #include <array>
 #include <cstring>
@@ -48,6 +51,11 @@ rtl::ShortString ReadIniString(const rtl::ShortString& Section, const rtl::Short
 bool WriteIniString(const rtl::ShortString& Section, const rtl::ShortString& Key,
                     const rtl::ShortString& Value) {
   Buffer section = ToBuffer(Section), key = ToBuffer(Key), value = ToBuffer(Value);
+#ifdef _WIN32
+  // Windows writes a text that changes the file's structure as it comes (a line break in the
+  // value adds keys or sections); the stand-in elsewhere refuses it itself.
+  if (platform::ChangesStructure(section.data(), key.data(), value.data())) return false;
+#endif
   return WritePrivateProfileStringA(section.data(), key.data(), value.data(), iniFileName) != FALSE;
 }
 

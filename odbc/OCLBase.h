@@ -50,6 +50,10 @@ class THbase : public rtl::TComponent {
   // Return code of the last ODBC call made for the component.
   SQLRETURN LastRet = SQL_SUCCESS;
 
+  // Told of a call of the component that failed (SQL_ERROR), once its diagnostics are read and
+  // before the failure is raised; a connection learns from it that its link is lost.
+  virtual void AfterFailure(const std::string& SqlState) noexcept { (void)SqlState; }
+
  protected:
   // Stores the return code in LastRet and raises EODBC through the library environment's
   // error object when it does not count as success. Returns true otherwise.

@@ -148,6 +148,7 @@ std::string_view TCell::Bytes() {
 }
 
 std::string TCell::AsString() {
+  stmt_->RequireFilledRow(row_);
   // The common case first: a text that fits its buffer.
   if (rec_->CType == SQL_C_CHAR && rec_->Data && Ind() >= 0 && Ind() <= CTypeSize(SQL_C_CHAR) - 1)
     return std::string(reinterpret_cast<const char*>(Element()), static_cast<std::size_t>(Ind()));
@@ -256,6 +257,7 @@ SQL_TIMESTAMP_STRUCT TCell::AsTimestamp() {
 }
 
 rtl::TMemoryStream& TCell::Stream() {
+  stmt_->RequireFilledRow(row_);
   if (rec_->Data)
     throw rtl::Exception(Where() + ": the column is bound to a buffer, not long data.");
   Load();

@@ -36,6 +36,7 @@ class TCell {
   bool IsLongData() const { return !rec_->Data; }
 
   bool IsNull() {
+    stmt_->RequireFilledRow(row_);
     if (!rec_->Data) Load();
     return Ind() == SQL_NULL_DATA;
   }

@@ -196,7 +196,9 @@ void THstmt::RequireRow(SQLULEN Row) const {
 
 void THstmt::SetPrimary(SQLUSMALLINT Column, bool Value) {
   RequireColumn(Column);
+  bool was = columns_[Column - 1]->Primary;
   columns_[Column - 1]->Primary = Value;
+  if (Value && !was) KeepKey(static_cast<SQLUSMALLINT>(Column - 1));
 }
 
 SQLUSMALLINT THstmt::RowMark(SQLULEN Row) const {

@@ -64,6 +64,7 @@ THdbc::~THdbc() {
   } catch (...) {
     ForceRelease();
   }
+  *presence_ = nullptr;
 }
 
 void THdbc::ForceRelease() noexcept {
@@ -84,6 +85,7 @@ void THdbc::ForceRelease() noexcept {
     }
     if (SQL_SUCCEEDED(ret)) {
       connected_ = false;
+      linkLost_ = false;
       try {
         DoDisconnect();
       } catch (...) {
@@ -127,6 +129,7 @@ SQLHDBC THdbc::Handle() {
 
 void THdbc::Connect() {
   if (!Allocated()) AllocHandle();
+  if (connected_ && linkLost_) DropLostLink();
   if (connected_) return;
   ApplyCursorLib();
 
@@ -152,6 +155,7 @@ void THdbc::Connect() {
     throw;
   }
   connected_ = true;
+  linkLost_ = false;
   ApplyIsolationLevel();
   ApplyAutoCommit();
   noDescribeParam_ = !FunctionSupported(SQL_API_SQLDESCRIBEPARAM);
@@ -160,6 +164,7 @@ void THdbc::Connect() {
 
 void THdbc::Disconnect() {
   if (!connected_) return;
+  if (linkLost_) return DropLostLink();
   children_.FreeAll();
   SQLRETURN ret = SQLDisconnect(CurrentHandle());
   if (SQL_SUCCEEDED(ret)) {
@@ -171,9 +176,29 @@ void THdbc::Disconnect() {
   Check(ret);
 }
 
+// The server or the line is gone: what the driver holds of the statements goes without a
+// check, as the server can answer nothing, and the connection closes.
+void THdbc::DropLostLink() {
+  children_.ForceAll();
+  Check(SQLDisconnect(CurrentHandle()));
+  connected_ = false;
+  linkLost_ = false;
+  DoDisconnect();
+}
+
+void THdbc::AfterFailure(const std::string& SqlState) noexcept {
+  if (!connected_ || linkLost_) return;
+  SQLULEN dead = 0;
+  SQLRETURN ret = SQLGetConnectAttr(CurrentHandle(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+  // A driver that cannot tell: a connection exception (SQLSTATE class 08) while open.
+  linkLost_ = SQL_SUCCEEDED(ret) ? static_cast<SQLUINTEGER>(dead) == SQL_CD_TRUE
+                                 : SqlState.compare(0, 2, "08") == 0;
+}
+
 bool THdbc::FreeHandle() {
   THbase::FreeHandle();
   if (Allocated()) {
+    if (connected_ && linkLost_) DropLostLink();
     children_.FreeAll();
     if (connected_) Disconnect();
     LibraryEnvironment().Children().Remove(this);
@@ -236,7 +261,8 @@ void THdbc::SetConnected(bool Value) {
     streamedConnected_ = Value;
     return;
   }
-  if (Value == connected_) return;
+  // A lost link reads as closed, and is let go of or opened again either way.
+  if (Value == connected_ && !linkLost_) return;
   if (Value)
     Connect();
   else
@@ -291,7 +317,7 @@ void THdbc::ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER Value) {
 
 void THdbc::SetAutoCommit(bool Value) {
   autoCommit_ = Value;
-  if (connected_)
+  if (Connected())
     ApplyAttribute(SQL_ATTR_AUTOCOMMIT, Value ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
 }
 
@@ -306,6 +332,11 @@ void THdbc::Rollback() { EndTransaction(SQL_ROLLBACK); }
 
 void THdbc::EndTransaction(SQLSMALLINT Completion) {
   if (!connected_) throw rtl::Exception("Connection " + Name() + " is not open.");
+  // The server ended the transaction with the link; a driver may answer a commit of it as
+  // done. There is nothing left to roll back.
+  if (linkLost_ && Completion == SQL_COMMIT)
+    throw rtl::Exception("Connection " + Name() + " was lost: its open work is not committed.");
+  if (linkLost_) return;
   Check(SQLEndTran(SQL_HANDLE_DBC, CurrentHandle(), Completion));
 }
 

@@ -4,6 +4,7 @@
 
 #include "odbc/OCLBase.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,13 @@ class THdbc : public THbase {
   // The connected driver has no SQLDescribeParam.
   bool NoDescribeParam() const { return noDescribeParam_; }
 
-  // Published properties.
-  bool Connected() const { return connected_; }
+  // Told of a failed call on the connection or one of its statements: reads whether the
+  // driver finds the link lost (the server or the line gone).
+  void AfterFailure(const std::string& SqlState) noexcept override;
+
+  // Published properties. A connection whose link is lost reads as closed; Connect opens it
+  // again, and Disconnect lets go of it.
+  bool Connected() const { return connected_ && !linkLost_; }
   void SetConnected(bool Value);
   const std::string& Driver() const { return driver_; }
   void SetDriver(const std::string& Value);
@@ -74,6 +80,10 @@ class THdbc : public THbase {
 
   SQLSMALLINT HandleType() const override { return SQL_HANDLE_DBC; }
 
+  // Holds this connection for as long as its object lasts, its own teardown included, and none
+  // afterwards; what statements link through (TConnectionLink).
+  std::shared_ptr<THdbc* const> Presence() const { return presence_; }
+
  protected:
   virtual void DoConnect();
   virtual void DoDisconnect();
@@ -81,6 +91,7 @@ class THdbc : public THbase {
  private:
   // In design mode an open connection closes before a setting changes.
   void DisconnectForDesign();
+  void DropLostLink();
   void ApplyCursorLib();
   void ApplyIsolationLevel();
   void ApplyAutoCommit();
@@ -89,6 +100,8 @@ class THdbc : public THbase {
 
   TChildren children_;
   bool connected_ = false;
+  // Open, but the driver found the link lost.
+  bool linkLost_ = false;
   bool streamedConnected_ = false;
   std::string driver_, dataSource_, userName_, password_;
   std::vector<std::string> attributes_;
@@ -97,6 +110,26 @@ class THdbc : public THbase {
   SQLUINTEGER cursorLib_ = SQL_CUR_USE_DRIVER;
   bool noDescribeParam_ = false;
   bool autoCommit_ = true;
+  std::shared_ptr<THdbc*> presence_ = std::make_shared<THdbc*>(this);
+};
+
+// A statement's link to its connection, not owned. The connection reads as none from its
+// teardown on, so that nothing starts on it then; the statements it destroys in that teardown
+// still find it, to leave its list of children.
+class TConnectionLink {
+ public:
+  TConnectionLink() = default;
+  TConnectionLink(THdbc* Connection) : presence_(Connection ? Connection->Presence() : nullptr) {}
+  // The connection, or none once it is being destroyed.
+  THdbc* Get() const {
+    THdbc* connection = Present();
+    return connection && !connection->InState(rtl::csDestroying) ? connection : nullptr;
+  }
+  // The connection while its object lasts, its teardown included.
+  THdbc* Present() const { return presence_ ? *presence_ : nullptr; }
+
+ private:
+  std::shared_ptr<THdbc* const> presence_;
 };
 
 }  // namespace ocl

@@ -41,6 +41,7 @@ void THstmt::BeginFetch() {
   RequireIdle();
   ColCount();
   RequireLongDataReadable();
+  SettleMarks();
 }
 
 bool THstmt::FinishFetch(SQLRETURN Ret) {
@@ -49,6 +50,7 @@ bool THstmt::FinishFetch(SQLRETURN Ret) {
     return false;
   }
   Check(Ret);
+  KeepFetchedKeys();
   ReadLongData();
   DoFetch();
   return true;

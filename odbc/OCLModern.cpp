@@ -151,7 +151,7 @@ void statement::start_values(std::size_t count) {
     throw rtl::Exception("The statement has " + std::to_string(names_.size()) +
                          " parameter name(s), but " + std::to_string(count) +
                          " value(s) were given.");
-  if (bound_rows_ != 1) rebind(1);
+  bound_rows_ = 1;
 }
 
 std::size_t statement::start_arrays(std::size_t count, std::initializer_list<std::size_t> sizes) {
@@ -164,13 +164,6 @@ std::size_t statement::start_arrays(std::size_t count, std::initializer_list<std
       throw rtl::Exception("The columns given have different numbers of rows (" +
                            std::to_string(*sizes.begin()) + " and " + std::to_string(size) + ").");
   return *sizes.begin();
-}
-
-// A parameter keeps the number of elements it was first bound with: bindings of another
-// number start anew.
-void statement::rebind(std::size_t rows) {
-  if (bound_rows_ != 0) stmt_->Close();
-  bound_rows_ = rows;
 }
 
 std::unique_ptr<transaction> statement::own_transaction() {

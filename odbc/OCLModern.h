@@ -609,7 +609,7 @@ class statement {
     for (std::size_t done = 0; done < rows;) {
       std::size_t count = std::min(detail::array_rows, rows - done);
       if (count != bound_rows_) {
-        rebind(count);
+        bound_rows_ = count;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
           (std::get<I>(arrays).bind(*stmt_, numbers(I), count), ...);
         }
@@ -637,12 +637,10 @@ class statement {
     return *it;
   }
 
-  // Checks the number of values given, and drops the arrays of an earlier execute_many.
+  // Checks the number of values given.
   void start_values(std::size_t count);
   // Checks the number of columns and that all have the same number of rows; that number.
   std::size_t start_arrays(std::size_t count, std::initializer_list<std::size_t> sizes);
-  // Drops the bindings before parameters are bound with another number of elements.
-  void rebind(std::size_t rows);
   // A transaction for an execute_many where none is open; null otherwise.
   std::unique_ptr<transaction> own_transaction();
   // The parameter numbers that the value of that position binds.

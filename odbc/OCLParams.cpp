@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace ocl {
 
@@ -47,94 +48,108 @@ const TParamRec* THstmt::FindParamByValue(SQLPOINTER Value) const {
   return nullptr;
 }
 
-// The record of a parameter number; a new one gets ArraySize indicator entries (1 for a
-// single value). A rebind keeps the entries it has.
-TParamRec& THstmt::ParamRecord(SQLUSMALLINT ParamNo, SQLLEN ArraySize) {
-  TParamRec* rec = FindParam(ParamNo);
-  if (!rec) {
-    TParamRec fresh;
-    fresh.ParamNo = ParamNo;
-    fresh.Count = ArraySize > 0 ? ArraySize : 1;
-    fresh.Ind = std::make_unique<SQLLEN[]>(static_cast<std::size_t>(fresh.Count));
-    params_.push_back(std::move(fresh));
-    rec = &params_.back();
-  }
-  paramSetSize_ = std::max(paramSetSize_, static_cast<SQLULEN>(rec->Count));
-  return *rec;
-}
+// The direction set for this bind. The next bind is an input again, whatever the outcome of
+// this one.
+SQLSMALLINT THstmt::TakeDirection() { return std::exchange(paramDirection_, SQL_PARAM_INPUT); }
 
 void THstmt::BindParameter(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value,
                            SQLSMALLINT SqlType, SQLULEN ColumnSize, SQLSMALLINT Digits,
                            SQLLEN ArraySize) {
-  Bind(ParamNo, CType, Value, SqlType, ColumnSize, Digits, ArraySize, TSource::Value);
+  Bind(ParamNo, CType, Value, SqlType, ColumnSize, Digits, ArraySize, TSource::Value,
+       TakeDirection());
 }
 
+// A fresh record with ArraySize indicator entries (1 for a single value) replaces the one
+// bound before, once the driver has the new binding: until then it reads the old entries.
 void THstmt::Bind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLSMALLINT SqlType,
-                  SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize, TSource Source) {
+                  SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize, TSource Source,
+                  SQLSMALLINT Direction) {
   RequireIdle();
-  TParamRec& rec = ParamRecord(ParamNo, ArraySize);
-  rec.CType = CType;
-  rec.SqlType = SqlType;
-  rec.Value = Value;
+  if (IsLongType(SqlType) && ArraySize != 0) throw rtl::Exception("Cannot insert bulk blobs.");
   bool fromStream = Source == TSource::Stream;
   bool byParts = fromStream && IsLongType(SqlType) && BlobsByParts();
   TBufferRule rule = BufferRule(CType, SqlType, fromStream, byParts);
-  SQLSMALLINT direction = paramDirection_;
-  paramDirection_ = SQL_PARAM_INPUT;
-  if (IsLongType(SqlType) && ArraySize != 0) throw rtl::Exception("Cannot insert bulk blobs.");
-  rec.Ind[0] = Value ? rule.FirstIndicator : SQL_NULL_DATA;
-  if (ArraySize != 0) std::fill(rec.Ind.get() + 1, rec.Ind.get() + rec.Count, rec.Ind[0]);
-  Check(SQLBindParameter(CurrentHandle(), ParamNo, direction, CType, SqlType, ColumnSize, Digits,
-                         Value, rule.BufferLength, rec.Ind.get()));
+  TParamRec rec;
+  rec.ParamNo = ParamNo;
+  rec.CType = CType;
+  rec.SqlType = SqlType;
+  rec.Value = Value;
+  rec.Count = ArraySize > 0 ? ArraySize : 1;
+  rec.Ind = std::make_unique<SQLLEN[]>(static_cast<std::size_t>(rec.Count));
+  std::fill(rec.Ind.get(), rec.Ind.get() + rec.Count, Value ? rule.FirstIndicator : SQL_NULL_DATA);
+  SQLRETURN ret = SQLBindParameter(CurrentHandle(), ParamNo, Direction, CType, SqlType, ColumnSize,
+                                   Digits, Value, rule.BufferLength, rec.Ind.get());
+  // Bound also where a warning counts as failure.
+  if (SQL_SUCCEEDED(ret)) KeepParam(std::move(rec));
+  Check(ret);
+}
+
+// Every execution reads ParamSetSize elements of each parameter: the most any binding has.
+void THstmt::KeepParam(TParamRec Rec) {
+  if (TParamRec* bound = FindParam(Rec.ParamNo))
+    *bound = std::move(Rec);
+  else
+    params_.push_back(std::move(Rec));
+  paramSetSize_ = 0;
+  for (const TParamRec& rec : params_)
+    paramSetSize_ = std::max(paramSetSize_, static_cast<SQLULEN>(rec.Count));
 }
 
 void THstmt::BindParam(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value) {
-  DescribedBind(ParamNo, CType, Value, TSource::Value);
+  DescribedBind(ParamNo, CType, Value, TSource::Value, TakeDirection());
 }
 
 void THstmt::DescribedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value,
-                           TSource Source) {
+                           TSource Source, SQLSMALLINT Direction) {
   RequireIdle();
   if (!Allocated()) AllocHandle();
   SQLSMALLINT type = 0, digits = 0, nullable = 0;
   SQLULEN size = 0;
   Check(SQLDescribeParam(CurrentHandle(), ParamNo, &type, &size, &digits, &nullable));
-  Bind(ParamNo, CType, Value, type, size, digits, 0, Source);
+  Bind(ParamNo, CType, Value, type, size, digits, 0, Source, Direction);
 }
 
 void THstmt::BindParamTyped(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value,
                             SQLSMALLINT SqlType) {
-  TypedBind(ParamNo, CType, Value, ParamColumnSize(SqlType), SqlType, TSource::Value);
+  TypedBind(ParamNo, CType, Value, ParamColumnSize(SqlType), SqlType, TSource::Value,
+            TakeDirection());
 }
 
 void THstmt::BindParamTyped(SQLUSMALLINT ParamNo, SQLSMALLINT CType, rtl::TMemoryStream* Stream,
                             SQLSMALLINT SqlType) {
+  StreamBind(ParamNo, CType, Stream, SqlType, TakeDirection());
+}
+
+void THstmt::StreamBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, rtl::TMemoryStream* Stream,
+                        SQLSMALLINT SqlType, SQLSMALLINT Direction) {
   if (!IsLongType(SqlType)) {
     TypedBind(ParamNo, CType, Stream ? Stream->Memory() : nullptr, ParamColumnSize(SqlType),
-              SqlType, TSource::Value);
+              SqlType, TSource::Value, Direction);
     return;
   }
   TypedBind(ParamNo, CType, Stream ? Stream->Memory() : nullptr, Stream ? Stream->Size() : 0,
-            SqlType, TSource::Stream);
+            SqlType, TSource::Stream, Direction);
   // Without its length the driver would read none of the value.
   if (Stream) SetParamLength(ParamNo, static_cast<SQLLEN>(Stream->Size()));
 }
 
 void THstmt::TypedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLULEN Size,
-                       SQLSMALLINT SqlType, TSource Source) {
+                       SQLSMALLINT SqlType, TSource Source, SQLSMALLINT Direction) {
   if (!Allocated()) AllocHandle();
-  Bind(ParamNo, CType, Value, SqlType, Size, ParamDigits(SqlType), 0, Source);
+  Bind(ParamNo, CType, Value, SqlType, Size, ParamDigits(SqlType), 0, Source, Direction);
 }
 
 void THstmt::BindBlobParam(SQLUSMALLINT ParamNo, rtl::TMemoryStream* Stream, bool Binary) {
+  SQLSMALLINT direction = TakeDirection();
   if (!Allocated()) AllocHandle();
   rtl::TMemoryStream none;
   if (!Stream) Stream = &none;
   if (UseExplicitTypes())
-    BindParamTyped(ParamNo, Binary ? SQL_C_BINARY : SQL_C_CHAR, Stream,
-                   Binary ? SQL_LONGVARBINARY : SQL_LONGVARCHAR);
+    StreamBind(ParamNo, Binary ? SQL_C_BINARY : SQL_C_CHAR, Stream,
+               Binary ? SQL_LONGVARBINARY : SQL_LONGVARCHAR, direction);
   else
-    DescribedBind(ParamNo, Binary ? SQL_C_BINARY : SQL_C_CHAR, Stream->Memory(), TSource::Stream);
+    DescribedBind(ParamNo, Binary ? SQL_C_BINARY : SQL_C_CHAR, Stream->Memory(), TSource::Stream,
+                  direction);
   if (Stream->Size() == 0) {
     if (TParamRec* rec = FindParam(ParamNo)) rec->Ind[0] = SQL_NULL_DATA;
     return;
@@ -181,7 +196,7 @@ std::vector<SQLUSMALLINT> THstmt::ParamNumbers(std::string_view ParamName) {
 // Binds every marker of the name, each with the direction set for this bind.
 template <class Bind1>
 void THstmt::ForEachNumber(std::string_view ParamName, Bind1 bind) {
-  SQLSMALLINT direction = paramDirection_;
+  SQLSMALLINT direction = TakeDirection();
   for (SQLUSMALLINT number : ParamNumbers(ParamName)) {
     paramDirection_ = direction;
     bind(number);
@@ -203,6 +218,11 @@ void THstmt::BindParam(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER
 void THstmt::BindParamTyped(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value,
                             SQLSMALLINT SqlType) {
   ForEachNumber(ParamName, [&](SQLUSMALLINT n) { BindParamTyped(n, CType, Value, SqlType); });
+}
+
+void THstmt::BindParamTyped(std::string_view ParamName, SQLSMALLINT CType,
+                            rtl::TMemoryStream* Stream, SQLSMALLINT SqlType) {
+  ForEachNumber(ParamName, [&](SQLUSMALLINT n) { BindParamTyped(n, CType, Stream, SqlType); });
 }
 
 void THstmt::BindBlobParam(std::string_view ParamName, rtl::TMemoryStream* Stream, bool Binary) {

@@ -6,63 +6,73 @@
 #include "odbc/OCLStatement.h"
 #include "rtl/SysUtils.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace ocl {
 
-std::string QuoteName(const std::string& Name) {
-  if (Name.find_first_of(" \"") == std::string::npos) return Name;
-  std::string quoted = "\"";
-  for (char c : Name) {
-    quoted += c;
-    if (c == '"') quoted += '"';
-  }
-  return quoted + "\"";
-}
+const THstmt::TOperation THstmt::Operations[4] = {
+    {&THstmt::OnInsert, "Insert row(s)?", &THstmt::OnLinkInsert, roInsert, &THstmt::InsertRow},
+    {&THstmt::OnUpdate, "Update row(s)?", &THstmt::OnLinkUpdate, roUpdate, &THstmt::UpdateRow},
+    {&THstmt::OnDelete, "Delete row(s)?", &THstmt::OnLinkDelete, roDelete, &THstmt::DeleteRow},
+    {&THstmt::OnRefresh, "Refresh row(s)?", &THstmt::OnLinkRefresh, roRefresh,
+     &THstmt::RefreshRow}};
 
-void THstmt::Insert() {
-  RowOperation(OnInsert, "Insert row(s)?", OnLinkInsert, roInsert, &THstmt::InsertRow);
-}
-void THstmt::Update() {
-  RowOperation(OnUpdate, "Update row(s)?", OnLinkUpdate, roUpdate, &THstmt::UpdateRow);
-}
-void THstmt::Delete() {
-  RowOperation(OnDelete, "Delete row(s)?", OnLinkDelete, roDelete, &THstmt::DeleteRow);
-}
-void THstmt::Refresh() {
-  RowOperation(OnRefresh, "Refresh row(s)?", OnLinkRefresh, roRefresh, &THstmt::RefreshRow);
-}
+void THstmt::Insert() { RowOperation(Operations[0], false); }
+void THstmt::Update() { RowOperation(Operations[1], false); }
+void THstmt::Delete() { RowOperation(Operations[2], false); }
+void THstmt::Refresh() { RowOperation(Operations[3], false); }
 
-void THstmt::RowOperation(const TConfirmEvent& Confirm, const char* Question,
-                          const TLinkEvent& Link, SQLUSMALLINT Mark, TRowStep Step) {
+void THstmt::RowOperation(const TOperation& Operation, bool PendingOnly) {
   if (!Allocated()) AllocHandle();
-  if (Confirm && !Confirm(this, Question)) return;
-  if (OnLinkExecute && Link && !Link(this)) return;
-  if (rowSetSize_ <= 1) return (this->*Step)(1);
-  // With no rows fetched (none yet, or the last fetch found the end of the result) the buffers
-  // hold the application's rows: each marked one, or row 1 when none is marked.
+  const TConfirmEvent& confirm = this->*Operation.Confirm;
+  if (confirm && !confirm(this, Operation.Question)) return;
+  const TLinkEvent& link = this->*Operation.Link;
+  if (OnLinkExecute && link && !link(this)) return;
+  if (rowSetSize_ <= 1) return (this->*Operation.Step)(1);
+  std::vector<SQLUSMALLINT> rows = MarkedRows(Operation.Mark, PendingOnly);
+  // Buffers that no fetch has filled (an empty result) hold the application's own row.
+  if (rows.empty() && !PendingOnly && static_cast<SQLLEN>(rowsFetched_) <= 0 && !rowset_.Filled)
+    rows.push_back(1);
+  for (SQLUSMALLINT row : rows) {
+    (this->*Operation.Step)(row);
+    rowset_.Handled[row - 1] = Operation.Mark;
+  }
+}
+
+// The fetched rows whose mark is the operation; with none fetched (none yet, or the last fetch
+// found the end of the result), the rows of the buffers so marked.
+std::vector<SQLUSMALLINT> THstmt::MarkedRows(SQLUSMALLINT Mark, bool PendingOnly) {
+  SizeRowsetMemory();
   bool fetched = static_cast<SQLLEN>(rowsFetched_) > 0;
-  SQLULEN rows = fetched ? rowsFetched_ : rowSetSize_;
-  bool marked = false;
-  for (SQLULEN row = 1; row <= rows; ++row) {
-    if (RowMark(row) != Mark) continue;
+  SQLULEN last = fetched ? std::min<SQLULEN>(rowsFetched_, rowSetSize_) : rowSetSize_;
+  std::vector<SQLUSMALLINT> rows;
+  for (SQLULEN row = 1; row <= last; ++row) {
+    if (RowMark(row) != Mark || (PendingOnly && rowset_.Handled[row - 1] == Mark)) continue;
     // Rows are numbered in 16 bits here: a later one would be taken for another row.
     if (row > UINT16_MAX)
       throw rtl::Exception("Row " + std::to_string(row) + " of " + Name() +
                            " is beyond the 65535 rows a row operation reaches.");
-    marked = true;
-    (this->*Step)(static_cast<SQLUSMALLINT>(row));
+    rows.push_back(static_cast<SQLUSMALLINT>(row));
   }
-  if (!fetched && !marked) (this->*Step)(1);
+  return rows;
 }
 
 void THstmt::InsertRow(SQLUSMALLINT Row) {
   RefuseCutValues(Row, true, false);
-  if (PositionCaps() & SQL_CA1_BULK_ADD)
+  // A long value follows the insert only where the new row can be found by its keys: otherwise
+  // it goes in the insert itself, so that no row is ever left without it.
+  bool longValues = HasLongValues(Row);
+  bool follow = longValues && rowSetSize_ <= 1 && LongDataCanFollow(Row);
+  if (longValues && !follow)
+    ExecInsert(Row, true);
+  else if (PositionCaps() & SQL_CA1_BULK_ADD)
     AddRow(Row);
   else
     ExecInsert(Row);
-  if (hasUnboundCols_) ExecUpdateBlobs("WHERE " + PrimaryWhere(), true, Row);
+  KeepWrittenKeys(Row, true);
+  if (follow) ExecUpdateBlobs("WHERE " + KeyCondition(Row), true, Row);
 }
 
 // The driver's bulk add takes the whole rowset: with several rows, the row goes through a
@@ -73,27 +83,24 @@ void THstmt::AddRow(SQLUSMALLINT Row) {
 }
 
 void THstmt::UpdateRow(SQLUSMALLINT Row) {
-  bool useKeys = false;
+  bool useKeys = UsesKeys(SQL_CA1_POSITIONED_UPDATE);
   if (PositionCaps() & SQL_CA1_POS_UPDATE) {
     RefuseCutValues(Row, true, false);
     SetPosition(Row, SQL_UPDATE);
   } else {
-    std::string condition = RowCondition(SQL_CA1_POSITIONED_UPDATE, useKeys);
     RefuseCutValues(Row, true, useKeys);
-    ExecUpdate(condition, useKeys, Row);
+    ExecUpdate(RowCondition(useKeys, Row), useKeys, Row);
   }
-  if (hasUnboundCols_) {
-    std::string condition = RowCondition(SQL_CA1_POSITIONED_UPDATE, useKeys);
-    ExecUpdateBlobs(condition, useKeys, Row);
-  }
+  // The long data finds the row by the keys it has now.
+  KeepWrittenKeys(Row, false);
+  if (hasUnboundCols_) ExecUpdateBlobs(RowCondition(useKeys, Row), useKeys, Row);
 }
 
 void THstmt::DeleteRow(SQLUSMALLINT Row) {
   if (PositionCaps() & SQL_CA1_POS_DELETE) return SetPosition(Row, SQL_DELETE);
-  bool useKeys = false;
-  std::string condition = RowCondition(SQL_CA1_POSITIONED_DELETE, useKeys);
+  bool useKeys = UsesKeys(SQL_CA1_POSITIONED_DELETE);
   RefuseCutValues(Row, false, useKeys);
-  ExecDelete(condition, useKeys, Row);
+  ExecDelete(RowCondition(useKeys, Row), useKeys, Row);
 }
 
 void THstmt::RefreshRow(SQLUSMALLINT Row) {
@@ -111,32 +118,40 @@ void THstmt::SetPosition(SQLUSMALLINT Row, SQLUSMALLINT Operation) {
   Check(ret);
 }
 
-// The rows are found by the cursor where it offers positioned statements, else by their keys.
-std::string THstmt::RowCondition(SQLUINTEGER PositionedBit, bool& UseKeys) {
-  UseKeys = !(CursorCaps() & PositionedBit);
-  if (UseKeys) return "WHERE " + PrimaryWhere();
+// The row is found by its keys, or by the cursor where it offers positioned statements: the
+// cursor is put on the row first, as a statement changes the row the cursor is on.
+std::string THstmt::RowCondition(bool UseKeys, SQLUSMALLINT Row) {
+  if (UseKeys) return "WHERE " + KeyCondition(Row);
+  PositionOn(Row);
   return "WHERE CURRENT OF " + GetCursorName();
 }
 
-std::string THstmt::PrimaryWhere() {
-  std::string where;
+std::string THstmt::PrimaryWhere() { return KeyCondition(0); }
+
+// Over the key columns; for a row, a key that is NULL there is matched as such (row 0: every
+// key has a marker).
+std::string THstmt::KeyCondition(SQLUSMALLINT Row) {
   SQLUSMALLINT count = ColCount();
-  for (SQLUSMALLINT i = 0; i < count; ++i)
-    if (columns_[i]->Primary) where += QuoteName(colNames_[i].Name) + " = ? AND ";
+  TNameRules rules = NameRules(*hDbc());
+  std::string where;
+  for (SQLUSMALLINT i = 0; i < count; ++i) {
+    if (!columns_[i]->Primary) continue;
+    bool null = Row > 0 && KeyValues(i, Row).Ind[Row - 1] == SQL_NULL_DATA;
+    where += (where.empty() ? "" : " AND ") + ColumnName(i, rules) + (null ? " IS NULL" : " = ?");
+  }
   if (where.empty())
     throw rtl::Exception("Unable to update/delete row:  No primary columns specified.");
-  where.resize(where.size() - 5);
   return where;
 }
 
 std::string THstmt::GetTableName(SQLUSMALLINT Column) {
   if (hasTargetTable_) return std::string(rtl::TrimControls(targetTable_));
-  SQLCHAR buffer[256] = {};
-  SQLSMALLINT length = 0;
   std::string name;
-  if (Test(SQLColAttribute(CurrentHandle(), Column, SQL_DESC_TABLE_NAME, buffer, sizeof buffer,
-                           &length, nullptr)))
-    name = rtl::TrimControls(BufferText(buffer, sizeof buffer));
+  for (SQLUSMALLINT field : {SQL_DESC_BASE_TABLE_NAME, SQL_DESC_TABLE_NAME}) {
+    std::string reported = DriverName(Column, field);
+    name = rtl::TrimControls(reported);
+    if (!name.empty()) break;
+  }
   if (name.empty())
     throw rtl::Exception("Unable to retrieve table name:  TargetTable property not set.");
   return name;
@@ -147,6 +162,28 @@ std::string THstmt::GetCursorName() {
   SQLSMALLINT length = 0;
   Check(SQLGetCursorName(Handle(), buffer, sizeof buffer, &length));
   return BufferText(buffer, sizeof buffer);
+}
+
+// A text attribute of a result column; empty where the driver gives none.
+std::string THstmt::DriverName(SQLUSMALLINT Column, SQLUSMALLINT Field) {
+  SQLCHAR buffer[256] = {};
+  SQLSMALLINT length = 0;
+  if (!Test(
+          SQLColAttribute(CurrentHandle(), Column, Field, buffer, sizeof buffer, &length, nullptr)))
+    return {};
+  return BufferText(buffer, sizeof buffer);
+}
+
+// The column's own name in its table, not the name the query gave it.
+std::string THstmt::ColumnName(SQLUSMALLINT Index, const TNameRules& Rules) {
+  std::string name = DriverName(static_cast<SQLUSMALLINT>(Index + 1), SQL_DESC_BASE_COLUMN_NAME);
+  return QuoteName(name.empty() ? colNames_[Index].Name : name, Rules);
+}
+
+// TargetTable is written as in the application's SQL; a driver's name is the table's own.
+std::string THstmt::TableName(SQLUSMALLINT Column, const TNameRules& Rules) {
+  std::string name = GetTableName(Column);
+  return hasTargetTable_ ? QuoteWrittenName(name, Rules) : QuoteName(name, Rules);
 }
 
 // A column's part in the statements of a row: the row's own indicator tells whether it is
@@ -164,6 +201,29 @@ bool THstmt::IsLongDataColumn(const TColRec& Column, SQLUSMALLINT Row) const {
 bool THstmt::IsUnread(TColRec& Column, SQLUSMALLINT Row) const {
   return Column.Ind[Row - 1] != SQL_NULL_DATA && !Column.Loaded[Row - 1] &&
          Column.RowStream(Row).Size() == 0;
+}
+
+bool THstmt::IsLongValue(TColRec& Column, SQLUSMALLINT Row) const {
+  return IsLongDataColumn(Column, Row) && !IsUnread(Column, Row);
+}
+
+bool THstmt::HasLongValues(SQLUSMALLINT Row) {
+  SQLUSMALLINT count = ColCount();
+  for (SQLUSMALLINT i = 0; i < count; ++i)
+    if (IsLongValue(*columns_[i], Row)) return true;
+  return false;
+}
+
+// The new row can be found by its keys: every key is written with a value.
+bool THstmt::LongDataCanFollow(SQLUSMALLINT Row) const {
+  bool any = false;
+  for (SQLUSMALLINT i = 0; i < colCount_; ++i) {
+    const TColRec& column = *columns_[i];
+    if (!column.Primary) continue;
+    if (!IsValueColumn(column, Row) || column.Ind[Row - 1] == SQL_NULL_DATA) return false;
+    any = true;
+  }
+  return any;
 }
 
 void THstmt::RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys) {
@@ -186,37 +246,64 @@ std::unique_ptr<THstmt> THstmt::TemporaryStatement() {
   return temp;
 }
 
-// Shows the text to the application, which may change it, and prepares it.
-void THstmt::PrepareGenerated(THstmt& Temp, SQLUSMALLINT Operation, std::string Text) {
+// How every generated statement runs, on the temporary statement (made on first use): shown
+// to the application, which may change its text, prepared, bound, executed. An UPDATE or
+// DELETE that finds no row raises: the row changed or went since it was read.
+void THstmt::RunGenerated(std::unique_ptr<THstmt>& Temp, SQLUSMALLINT Operation, std::string Text,
+                          SQLUSMALLINT Row, const std::function<void(THstmt&)>& BindParameters) {
+  if (!Temp) Temp = TemporaryStatement();
   if (OnStatement) OnStatement(this, Operation, Text);
-  Temp.SetSQL(Text);
-  Temp.Prepare();
+  Temp->SetSQL(Text);
+  Temp->Prepare();
+  BindParameters(*Temp);
+  Temp->Execute();
+  if (Operation == roInsert) return;
+  SQLLEN count = -1;
+  bool found = Temp->LastRet != SQL_NO_DATA &&
+               !(SQL_SUCCEEDED(SQLRowCount(Temp->Handle(), &count)) && count == 0);
+  if (!found)
+    throw rtl::Exception("Row " + std::to_string(Row) + " of " + Name() +
+                         " was changed or deleted since it was read: its " +
+                         (Operation == roDelete ? "DELETE" : "UPDATE") + " found no row.");
 }
 
-// Binds a column's value of the row as parameter Number; the next number.
-SQLUSMALLINT THstmt::BindColumn(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,
-                                SQLUSMALLINT Row, bool AsNull) {
-  SQLPOINTER value = AsNull ? nullptr : RowAddress(Column.Data.get(), Row, Column.CType);
+// Binds a value of the row, read from From, as parameter Number; the next number.
+SQLUSMALLINT THstmt::BindRowValue(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,
+                                  TRowValues From, SQLUSMALLINT Row, bool AsNull) {
+  SQLPOINTER value = AsNull ? nullptr : RowAddress(From.Data, Row, Column.CType);
   if (Temp.UseExplicitTypes())
     Temp.BindParamTyped(Number, Column.CType, value, Column.SqlType);
   else
     Temp.BindParam(Number, Column.CType, value);
   // A binary value goes with its length, or the driver would read none of it.
-  if (value && Column.CType == SQL_C_BINARY) Temp.SetParamLength(Number, Column.Ind[Row - 1]);
+  if (value && Column.CType == SQL_C_BINARY) Temp.SetParamLength(Number, From.Ind[Row - 1]);
   return static_cast<SQLUSMALLINT>(Number + 1);
 }
 
-// The value columns of the row from parameter 1 on, NULL as none; the next number.
-SQLUSMALLINT THstmt::BindValueColumns(THstmt& Temp, SQLUSMALLINT Row) {
+SQLUSMALLINT THstmt::BindLongValue(THstmt& Temp, SQLUSMALLINT Number, TColRec& Column,
+                                   SQLUSMALLINT Row) {
+  if (Column.Ind[Row - 1] == SQL_NULL_DATA)
+    return BindRowValue(Temp, Number, Column, {nullptr, nullptr}, Row, true);
+  Temp.BindBlobParam(Number, &Column.RowStream(Row), Column.CType == SQL_C_BINARY);
+  return static_cast<SQLUSMALLINT>(Number + 1);
+}
+
+// The value columns of the row from parameter 1 on, NULL as none, and with LongData its long
+// values among them; the next number.
+SQLUSMALLINT THstmt::BindValueColumns(THstmt& Temp, SQLUSMALLINT Row, bool LongData) {
   SQLUSMALLINT number = 1;
   for (SQLUSMALLINT i = 0; i < colCount_; ++i) {
-    const TColRec& column = *columns_[i];
+    TColRec& column = *columns_[i];
     if (IsValueColumn(column, Row))
-      number = BindColumn(Temp, number, column, Row, column.Ind[Row - 1] == SQL_NULL_DATA);
+      number = BindRowValue(Temp, number, column, {column.Data.get(), column.Ind.get()}, Row,
+                            column.Ind[Row - 1] == SQL_NULL_DATA);
+    else if (LongData && IsLongValue(column, Row))
+      number = BindLongValue(Temp, number, column, Row);
   }
   return number;
 }
 
+// The keys that find the row, as KeyCondition writes them: a NULL key has no marker.
 SQLUSMALLINT THstmt::BindKeyColumns(THstmt& Temp, SQLUSMALLINT Number, SQLUSMALLINT Row) {
   for (SQLUSMALLINT i = 0; i < colCount_; ++i) {
     if (!columns_[i]->Primary) continue;
@@ -225,74 +312,156 @@ SQLUSMALLINT THstmt::BindKeyColumns(THstmt& Temp, SQLUSMALLINT Number, SQLUSMALL
       throw rtl::Exception("Key column " + colNames_[i].Name +
                            " is long data, which cannot find a row: name a type with a buffer "
                            "for it (AddColType).");
-    Number = BindColumn(Temp, Number, *columns_[i], Row, false);
+    TRowValues key = KeyValues(i, Row);
+    if (key.Ind[Row - 1] != SQL_NULL_DATA)
+      Number = BindRowValue(Temp, Number, *columns_[i], key, Row, false);
   }
   return Number;
 }
 
-void THstmt::ExecInsert(SQLUSMALLINT Row) {
-  std::string names, markers;
+void THstmt::ExecInsert(SQLUSMALLINT Row, bool LongData) {
   SQLUSMALLINT count = ColCount();
   RequireRow(Row);
+  TNameRules rules = NameRules(*hDbc());
+  std::string names, markers;
   for (SQLUSMALLINT i = 0; i < count; ++i) {
-    if (!IsValueColumn(*columns_[i], Row)) continue;
-    names += (names.empty() ? "" : ", ") + QuoteName(colNames_[i].Name);
+    TColRec& column = *columns_[i];
+    if (!IsValueColumn(column, Row) && !(LongData && IsLongValue(column, Row))) continue;
+    names += (names.empty() ? "" : ", ") + ColumnName(i, rules);
     markers += markers.empty() ? "?" : ", ?";
   }
   if (names.empty()) return;
   std::string text =
-      "INSERT INTO " + QuoteName(GetTableName(1)) + " (" + names + ") VALUES (" + markers + ")";
-  auto temp = TemporaryStatement();
-  PrepareGenerated(*temp, roInsert, text);
-  BindValueColumns(*temp, Row);
-  temp->Execute();
+      "INSERT INTO " + TableName(1, rules) + " (" + names + ") VALUES (" + markers + ")";
+  std::unique_ptr<THstmt> temp;
+  RunGenerated(temp, roInsert, text, Row, [&](THstmt& t) { BindValueColumns(t, Row, LongData); });
 }
 
 void THstmt::ExecUpdate(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row) {
-  std::string sets;
   SQLUSMALLINT count = ColCount();
   RequireRow(Row);
+  TNameRules rules = NameRules(*hDbc());
+  std::string sets;
   for (SQLUSMALLINT i = 0; i < count; ++i)
     if (IsValueColumn(*columns_[i], Row))
-      sets += (sets.empty() ? "" : ", ") + QuoteName(colNames_[i].Name) + " = ?";
+      sets += (sets.empty() ? "" : ", ") + ColumnName(i, rules) + " = ?";
   if (sets.empty()) return;
-  std::string text = "UPDATE " + QuoteName(GetTableName(1)) + " SET " + sets + " " + Condition;
-  auto temp = TemporaryStatement();
-  PrepareGenerated(*temp, roUpdate, text);
-  SQLUSMALLINT number = BindValueColumns(*temp, Row);
-  if (BindKeys) BindKeyColumns(*temp, number, Row);
-  temp->Execute();
+  std::string text = "UPDATE " + TableName(1, rules) + " SET " + sets + " " + Condition;
+  std::unique_ptr<THstmt> temp;
+  RunGenerated(temp, roUpdate, text, Row, [&](THstmt& t) {
+    SQLUSMALLINT number = BindValueColumns(t, Row, false);
+    if (BindKeys) BindKeyColumns(t, number, Row);
+  });
 }
 
 void THstmt::ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row) {
   SQLUSMALLINT count = ColCount();
   RequireRow(Row);
+  TNameRules rules = NameRules(*hDbc());
+  // One statement serves every long-data column.
   std::unique_ptr<THstmt> temp;
   for (SQLUSMALLINT n = 1; n <= count; ++n) {
     TColRec& column = *columns_[n - 1];
-    if (!IsLongDataColumn(column, Row) || IsUnread(column, Row)) continue;
-    std::string text = "UPDATE " + QuoteName(GetTableName(n)) + " SET " +
-                       QuoteName(colNames_[n - 1].Name) + " = ? " + Condition;
-    // One statement serves every long-data column.
-    if (!temp) temp = TemporaryStatement();
-    PrepareGenerated(*temp, roUpdate, text);
-    if (column.Ind[Row - 1] == SQL_NULL_DATA)
-      BindColumn(*temp, 1, column, Row, true);
-    else
-      temp->BindBlobParam(1, &column.RowStream(Row), column.CType == SQL_C_BINARY);
-    if (BindKeys) BindKeyColumns(*temp, 2, Row);
-    temp->Execute();
+    if (!IsLongValue(column, Row)) continue;
+    std::string text =
+        "UPDATE " + TableName(n, rules) + " SET " + ColumnName(n - 1, rules) + " = ? " + Condition;
+    RunGenerated(temp, roUpdate, text, Row, [&](THstmt& t) {
+      BindLongValue(t, 1, column, Row);
+      if (BindKeys) BindKeyColumns(t, 2, Row);
+    });
   }
 }
 
 void THstmt::ExecDelete(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row) {
   ColCount();
   RequireRow(Row);
-  std::string text = "DELETE FROM " + QuoteName(GetTableName(1)) + " " + Condition;
-  auto temp = TemporaryStatement();
-  PrepareGenerated(*temp, roDelete, text);
-  if (BindKeys) BindKeyColumns(*temp, 1, Row);
-  temp->Execute();
+  TNameRules rules = NameRules(*hDbc());
+  std::string text = "DELETE FROM " + TableName(1, rules) + " " + Condition;
+  std::unique_ptr<THstmt> temp;
+  RunGenerated(temp, roDelete, text, Row, [&](THstmt& t) {
+    if (BindKeys) BindKeyColumns(t, 1, Row);
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The rowset the row operations work on: marks that belong to it, and its keys as fetched.
+
+void THstmt::SizeRowsetMemory() {
+  if (rowset_.Handled.size() < rowSetSize_) rowset_.Handled.resize(rowSetSize_);
+  if (rowset_.Kept.size() < rowSetSize_) rowset_.Kept.resize(rowSetSize_);
+}
+
+// No mark outlives its rowset, and none is lost unawares: those the application set and no
+// operation has handled yet are applied before the rows they belong to go. A refresh is not:
+// the rows are about to be read anew.
+void THstmt::SettleMarks() {
+  if (!rowMarks_) return;
+  if (rowSetSize_ > 1) {
+    for (const TOperation& operation : Operations)
+      if (operation.Mark != roRefresh && !MarkedRows(operation.Mark, true).empty())
+        RowOperation(operation, true);
+  }
+  std::memset(rowMarks_->Data.get(), 0, rowSetSize_ * sizeof(SQLUSMALLINT));
+  rowset_.Handled.assign(rowSetSize_, 0);
+}
+
+// The keys of the rows just fetched, as they came: editing a key in the buffer moves its row.
+void THstmt::KeepFetchedKeys() {
+  SizeRowsetMemory();
+  rowset_.Filled = true;
+  SQLULEN rows = std::min<SQLULEN>(rowsFetched_, rowSetSize_);
+  for (SQLULEN row = 1; row <= rowSetSize_; ++row) rowset_.Kept[row - 1] = row <= rows;
+  for (SQLUSMALLINT i = 0; i < colCount_; ++i)
+    if (columns_[i]->Primary) KeepKey(i);
+}
+
+void THstmt::KeepKey(SQLUSMALLINT Index) {
+  const TColRec& column = *columns_[Index];
+  if (!column.Data) return;
+  TKeptKey& kept = KeptKey(Index);
+  std::memcpy(kept.Data.get(), column.Data.get(), rowSetSize_ * CTypeSize(column.CType));
+  std::memcpy(kept.Ind.get(), column.Ind.get(), rowSetSize_ * sizeof(SQLLEN));
+}
+
+// The kept values of a key column with a buffer, laid out as its buffers.
+THstmt::TKeptKey& THstmt::KeptKey(SQLUSMALLINT Index) {
+  if (rowset_.Keys.size() < colCount_) rowset_.Keys.resize(colCount_);
+  TKeptKey& kept = rowset_.Keys[Index];
+  if (!kept.Data) {
+    kept.Data = std::make_unique<std::byte[]>(rowSetSize_ * CTypeSize(columns_[Index]->CType));
+    kept.Ind = std::make_unique<SQLLEN[]>(rowSetSize_);
+  }
+  return kept;
+}
+
+// A row just written has the keys it was written with; an inserted row is found by them only
+// where all were written.
+void THstmt::KeepWrittenKeys(SQLUSMALLINT Row, bool Inserted) {
+  SizeRowsetMemory();
+  bool all = true;
+  for (SQLUSMALLINT i = 0; i < colCount_; ++i) {
+    const TColRec& column = *columns_[i];
+    if (!column.Primary) continue;
+    if (!IsValueColumn(column, Row)) {
+      all = false;
+      continue;
+    }
+    TKeptKey& kept = KeptKey(i);
+    std::memcpy(RowAddress(kept.Data.get(), Row, column.CType),
+                RowAddress(column.Data.get(), Row, column.CType), CTypeSize(column.CType));
+    kept.Ind[Row - 1] = column.Ind[Row - 1];
+  }
+  if (Inserted) rowset_.Kept[Row - 1] = all;
+}
+
+// A row the cursor delivered is found by its keys as kept; one the application filled, by its
+// buffers.
+THstmt::TRowValues THstmt::KeyValues(SQLUSMALLINT Index, SQLUSMALLINT Row) {
+  TColRec& column = *columns_[Index];
+  bool kept = Row <= rowset_.Kept.size() && rowset_.Kept[Row - 1] && Index < rowset_.Keys.size() &&
+              rowset_.Keys[Index].Data;
+  if (kept) return {rowset_.Keys[Index].Data.get(), rowset_.Keys[Index].Ind.get()};
+  return {column.Data.get(), column.Ind.get()};
 }
 
 }  // namespace ocl

@@ -13,7 +13,6 @@ THstmt::THstmt(rtl::TComponent* AOwner) : THbase(AOwner) {
   for (int i = 0; i < AOwner->ComponentCount(); ++i) {
     if (auto* db = dynamic_cast<THdbc*>(AOwner->Components(i))) {
       hDbc_ = db;
-      hDbcIdentity_ = db;
       break;
     }
   }
@@ -23,7 +22,7 @@ THstmt::~THstmt() {
   Teardown();
   // Destroyed by a handler while its execution polls: the execution goes first, and the
   // Execute that polled returns without touching the statement again.
-  FinishPolling();
+  execution_.CancelPolledCall(CurrentHandle());
   ReleaseHandle();
 }
 
@@ -57,18 +56,17 @@ void THstmt::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation
   THbase::Notification(AComponent, Operation);
   if (Operation == rtl::TOperation::opInsert) {
     if (auto* db = dynamic_cast<THdbc*>(AComponent); db && !hDbc()) SethDbc(db);
-  } else if (AComponent == hDbcIdentity_) {
+  } else if (AComponent && AComponent == hDbc_.Present()) {
     if (!AComponent->InState(rtl::csDestroying)) return SethDbc(nullptr);
     // Nothing may raise out of the connection's destruction: the handle goes whatever the
     // driver, or an execution still polling, says.
     ReleaseHandle();
     hDbc_ = nullptr;
-    hDbcIdentity_ = nullptr;
   }
 }
 
 void THstmt::RequireIdle() const {
-  if (polling_) throw rtl::Exception("Statement " + Name() + " is still executing.");
+  if (!execution_.Idle()) throw rtl::Exception("Statement " + Name() + " is still executing.");
 }
 
 SQLHSTMT THstmt::Handle() {
@@ -84,13 +82,17 @@ bool THstmt::AllocHandle() {
   AllocateOwnHandle(db->Handle());
   // Listed exactly while it holds a handle: the connection's FreeAll relies on it.
   db->Children().Add(this);
-  // The writes below close a handle that holds nothing yet: column types named before the
-  // first use stay, as they do on a statement that has its handle.
-  std::vector<TColTypeRec> named = std::move(colTypes_);
-  SetConcurrencyType(concurrencyType_);
-  SetCursorType(cursorType_);
-  SetRowSetSize(rowSetSize_);
-  colTypes_ = std::move(named);
+  try {
+    ApplyAttribute(SQL_ATTR_CONCURRENCY, concurrencyType_);
+    ApplyAttribute(SQL_ATTR_CURSOR_TYPE, cursorType_);
+    ApplyAttribute(SQL_ATTR_ROW_ARRAY_SIZE, rowSetSize_);
+  } catch (...) {
+    // Half set up, the handle would keep the driver's values for good: it goes, and the next
+    // use sets up a new one.
+    db->Children().Remove(this);
+    DropOwnHandle();
+    throw;
+  }
   EnableBookmarks();
   return Allocated();
 }
@@ -109,7 +111,8 @@ bool THstmt::FreeHandle() {
   THbase::FreeHandle();
   if (!Allocated()) return true;
   RequireIdle();
-  THdbc* db = hDbc();
+  // Also while the connection is being torn down: a statement it destroys leaves its list.
+  THdbc* db = hDbc_.Present();
   if (db) db->Children().Remove(this);
   try {
     Close();
@@ -123,11 +126,15 @@ bool THstmt::FreeHandle() {
 }
 
 void THstmt::ForceRelease() noexcept {
-  FinishPolling();
-  if (THdbc* db = hDbc()) db->Children().Remove(this);
+  execution_.CancelPolledCall(CurrentHandle());
+  if (THdbc* db = hDbc_.Present()) db->Children().Remove(this);
   DropOwnHandle();
   DropParams();
   DropColumns();
+}
+
+void THstmt::AfterFailure(const std::string& SqlState) noexcept {
+  if (THdbc* db = hDbc()) db->AfterFailure(SqlState);
 }
 
 void THstmt::Close() {
@@ -158,12 +165,12 @@ void THstmt::DropColumns() {
   colNames_.clear();
   hasUnboundCols_ = false;
   colsBound_ = false;
+  rowset_ = {};
 }
 
 void THstmt::SethDbc(THdbc* Value) {
   FreeHandle();
   hDbc_ = Value;
-  hDbcIdentity_ = Value;
 }
 
 void THstmt::SetSQL(const std::string& Value) {
@@ -174,31 +181,57 @@ void THstmt::SetSQL(const std::string& Value) {
 }
 
 void THstmt::SetConcurrencyType(SQLUINTEGER Value) {
-  concurrencyType_ = Value;
-  ApplyAttribute(SQL_ATTR_CONCURRENCY, Value);
+  WriteAttribute(SQL_ATTR_CONCURRENCY, concurrencyType_, Value);
 }
 
 void THstmt::SetCursorType(SQLUINTEGER Value) {
-  cursorType_ = Value;
-  ApplyAttribute(SQL_ATTR_CURSOR_TYPE, Value);
+  WriteAttribute(SQL_ATTR_CURSOR_TYPE, cursorType_, Value);
 }
 
 void THstmt::SetRowSetSize(SQLUINTEGER Value) {
   if (static_cast<std::int32_t>(Value) <= 0) return;
-  rowSetSize_ = Value;
-  ApplyAttribute(SQL_ATTR_ROW_ARRAY_SIZE, Value);
+  WriteAttribute(SQL_ATTR_ROW_ARRAY_SIZE, rowSetSize_, Value);
 }
 
-// A new value reaches an allocated handle only where the driver's differs; the cursor closes
-// and the bindings go in any case. An unreadable value is left alone.
-void THstmt::ApplyAttribute(SQLINTEGER Attribute, SQLULEN Value) {
+// The value the statement has changes nothing. A new one closes the statement first, so that
+// a close that fails (or is refused while an execution polls) leaves the value with the
+// buffers made for it.
+void THstmt::WriteAttribute(SQLINTEGER Attribute, SQLUINTEGER& Field, SQLUINTEGER Value) {
+  if (Value == Field) return;
+  if (Allocated()) Close();
+  Field = Value;
+  ApplyAttribute(Attribute, Field);
+}
+
+// The stored value reaches an allocated handle where the driver's differs. One the driver
+// refuses or changes gives way to the driver's: the rowset's buffers are made for what the
+// driver fills. An unreadable value is left alone.
+void THstmt::ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER& Field) {
   if (!Allocated()) return;
-  Close();
   if (Attribute == SQL_ATTR_CURSOR_TYPE) RefreshCursorAttributes();
   SQLULEN current = 0;
   if (!Test(SQLGetStmtAttr(CurrentHandle(), Attribute, &current, 0, nullptr))) return;
-  if (current == Value) return;
-  Check(SQLSetStmtAttr(CurrentHandle(), Attribute, IntegerAttribute(Value), SQL_IS_UINTEGER));
+  if (current == Field) return;
+  SQLRETURN ret =
+      SQLSetStmtAttr(CurrentHandle(), Attribute, IntegerAttribute(Field), SQL_IS_UINTEGER);
+  if (ret == SQL_SUCCESS) return;
+  // The value is read again only after a failure's diagnostic, which the reading clears.
+  try {
+    Check(ret);
+  } catch (...) {
+    TakeDriverValue(Attribute, Field, current);
+    throw;
+  }
+  TakeDriverValue(Attribute, Field, current);
+}
+
+// What the driver holds after a write that did not go through as asked; Before where the
+// driver does not tell.
+void THstmt::TakeDriverValue(SQLINTEGER Attribute, SQLUINTEGER& Field, SQLULEN Before) {
+  SQLULEN held = Before;
+  if (!SQL_SUCCEEDED(SQLGetStmtAttr(CurrentHandle(), Attribute, &held, 0, nullptr))) held = Before;
+  Field = static_cast<SQLUINTEGER>(held);
+  if (Attribute == SQL_ATTR_CURSOR_TYPE) RefreshCursorAttributes();
 }
 
 void THstmt::RefreshCursorAttributes() {
@@ -208,6 +241,13 @@ void THstmt::RefreshCursorAttributes() {
   if (cursorType_ > SQL_CURSOR_STATIC) return;
   // Reached only with a handle, which has a connection.
   cursorAttributes_ = hDbc()->GetInfoInteger(infoTypes[cursorType_]);
+}
+
+void THstmt::RequireFilledRow(SQLULEN Row) const {
+  if (rowsFetched_ == 0 || (Row <= rowsFetched_ && RowStatus(Row) != SQL_ROW_NOROW)) return;
+  throw rtl::Exception("Row " + std::to_string(Row) + " of " + Name() +
+                       " was not fetched: the last fetch filled " + std::to_string(rowsFetched_) +
+                       " row(s).");
 }
 
 void THstmt::SetBlobSize(SQLINTEGER Value) {

@@ -6,15 +6,18 @@
 
 #include "odbc/OCLBase.h"
 #include "odbc/OCLConnection.h"
+#include "odbc/OCLNames.h"
 #include "odbc/OCLTypes.h"
 
-#include <atomic>
+#include <concepts>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace ocl {
@@ -25,10 +28,6 @@ class TRows;
 
 // The pending operation of a row (row marks), and the operation of a generated statement.
 enum TRowOperation : SQLUSMALLINT { roUpdate = 1, roDelete = 2, roRefresh = 4, roInsert = 8 };
-
-// An identifier as generated statements write it: in double quotes, with its own quotes
-// doubled, when it holds a blank or a double quote; otherwise as it is.
-std::string QuoteName(const std::string& Name);
 
 // How long data reaches the driver: as the driver asks (bpDetect), in BlobSize pieces at
 // execution (bpByParts), or in one piece from the bound block (bpByExec).
@@ -41,6 +40,10 @@ using TStatementEvent =
     std::function<void(rtl::TComponent* Sender, SQLUSMALLINT Operation, std::string& SQL)>;
 // A confirmation hook of a linked component.
 using TLinkEvent = std::function<bool(rtl::TComponent* Sender)>;
+
+// A memory stream, whatever its constness: no plain parameter buffer.
+template <class T>
+concept MemoryStream = std::derived_from<std::remove_cv_t<T>, rtl::TMemoryStream>;
 
 class THstmt : public THbase {
  public:
@@ -57,6 +60,8 @@ class THstmt : public THbase {
   bool AllocHandle();
   bool FreeHandle() override;
   void ForceRelease() noexcept override;
+  // The connection learns of the failure too.
+  void AfterFailure(const std::string& SqlState) noexcept override;
 
   // Closes the cursor and drops every parameter and column binding.
   void Close();
@@ -75,7 +80,8 @@ class THstmt : public THbase {
   // Character values end in a NUL (or carry their length through SetParamLength); a binary
   // value's length must be given with SetParamLength, or the driver reads no bytes. Array
   // binds (ArraySize > 0) give every parameter of one execution the same number of elements,
-  // character and binary elements 256 bytes apart.
+  // character and binary elements 256 bytes apart; a rebind sets the number it is given. A
+  // bind the driver refuses leaves the parameter as it was.
   void BindParameter(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLSMALLINT SqlType,
                      SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize);
   // With the type the driver describes.
@@ -104,9 +110,23 @@ class THstmt : public THbase {
   void BindParam(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value);
   void BindParamTyped(std::string_view ParamName, SQLSMALLINT CType, SQLPOINTER Value,
                       SQLSMALLINT SqlType);
+  void BindParamTyped(std::string_view ParamName, SQLSMALLINT CType, rtl::TMemoryStream* Stream,
+                      SQLSMALLINT SqlType);
   void BindBlobParam(std::string_view ParamName, rtl::TMemoryStream* Stream, bool Binary);
+  // A stream bound where a buffer goes would send the stream object itself.
+  template <MemoryStream S>
+  void BindParameter(SQLUSMALLINT, SQLSMALLINT, S*, SQLSMALLINT, SQLULEN, SQLSMALLINT,
+                     SQLLEN) = delete;
+  template <MemoryStream S>
+  void BindParameter(std::string_view, SQLSMALLINT, S*, SQLSMALLINT, SQLULEN, SQLSMALLINT,
+                     SQLLEN) = delete;
+  template <MemoryStream S>
+  void BindParam(SQLUSMALLINT, SQLSMALLINT, S*) = delete;
+  template <MemoryStream S>
+  void BindParam(std::string_view, SQLSMALLINT, S*) = delete;
 
-  // The input/output type of the next parameter bind; it returns to SQL_PARAM_INPUT after it.
+  // The input/output type of the next parameter bind; it returns to SQL_PARAM_INPUT after it,
+  // whether it succeeded or not.
   SQLSMALLINT ParamDirection() const { return paramDirection_; }
   void SetParamDirection(SQLSMALLINT Value) { paramDirection_ = Value; }
   // The table named in generated statements.
@@ -132,10 +152,16 @@ class THstmt : public THbase {
   // for a row outside the rowset.
   void RequireColumn(SQLUSMALLINT Column);
   void RequireRow(SQLULEN Row) const;
-  // Marks a result column as part of the key of generated statements.
+  // Raises rtl::Exception for a row that the last fetch did not fill. With no row fetched, the
+  // buffers hold what the application wrote into them, and every row may be read.
+  void RequireFilledRow(SQLULEN Row) const;
+  // Marks a result column as part of the key of generated statements; the rowset's values of
+  // the column are kept from then on as the values that find its rows.
   void SetPrimary(SQLUSMALLINT Column, bool Value = true);
   // The pending operation of a row of the rowset (roUpdate 1, roDelete 2, roRefresh 4, roInsert
-  // 8): the low four bits of its mark; 0 for a row outside the rowset.
+  // 8): the low four bits of its mark; 0 for a row outside the rowset. The marks belong to the
+  // current rowset: the next fetch (or execution) first applies those not yet handled, then
+  // clears them all.
   SQLUSMALLINT RowMark(SQLULEN Row) const;
   void SetRowMark(SQLULEN Row, SQLUSMALLINT Operation);
 
@@ -181,7 +207,7 @@ class THstmt : public THbase {
   // State.
   bool Prepared() const { return prepared_; }
   bool Executed() const { return executed_; }
-  bool CancelRequested() const { return cancelRequested_; }
+  bool CancelRequested() const { return execution_.CancelRequested(); }
   SQLULEN ParamSetSize() const { return paramSetSize_; }
   const std::vector<std::string>& ParamNames() const { return paramNames_; }
   SQLUINTEGER CursorAttributes() const { return cursorAttributes_; }
@@ -192,6 +218,8 @@ class THstmt : public THbase {
   void SethDbc(THdbc* Value);
   const std::string& SQL() const { return sql_; }
   void SetSQL(const std::string& Value);
+  // A new value of the three attributes closes the statement: the cursor and every binding go.
+  // The value it has changes nothing; one the driver refuses or changes leaves the driver's.
   SQLUINTEGER ConcurrencyType() const { return concurrencyType_; }
   void SetConcurrencyType(SQLUINTEGER Value);
   SQLUINTEGER CursorType() const { return cursorType_; }
@@ -214,10 +242,11 @@ class THstmt : public THbase {
   void SetExecAsync(bool Value) { execAsync_ = Value; }
 
   // Row operations: the rows of the rowset (RowSetSize 1: row 1; else each fetched row whose
-  // mark is the operation, and with none fetched each marked row of the buffers, or row 1 when
-  // none is marked) written back through the driver's positioned operations, or through
-  // generated INSERT, UPDATE and DELETE statements that take each value from the row they
-  // handle. Each asks OnInsert ... OnRefresh first.
+  // mark is the operation, and with none fetched each marked row of the buffers, or row 1 of
+  // buffers that no fetch has filled when none is marked) written back through the driver's
+  // positioned operations, or through generated INSERT, UPDATE and DELETE statements that take
+  // each value from the row they handle and find the row by its keys as they were fetched. An
+  // UPDATE or DELETE that finds no row raises. Each asks OnInsert ... OnRefresh first.
   virtual void Insert();
   virtual void Update();
   virtual void Delete();
@@ -226,13 +255,15 @@ class THstmt : public THbase {
   void UpdateRow(SQLUSMALLINT Row);
   void DeleteRow(SQLUSMALLINT Row);
   void RefreshRow(SQLUSMALLINT Row);
-  // Generated statements for one row (1 = the first of the rowset).
-  void ExecInsert(SQLUSMALLINT Row = 1);
+  // Generated statements for one row (1 = the first of the rowset). With LongData the insert
+  // carries the row's long-data values too.
+  void ExecInsert(SQLUSMALLINT Row = 1, bool LongData = false);
   void ExecUpdate(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row = 1);
   void ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row = 1);
   void ExecDelete(const std::string& Condition, bool BindKeys, SQLUSMALLINT Row = 1);
   // "<key> = ? AND <key> = ?" over the Primary columns.
   std::string PrimaryWhere();
+  // The table's name as the driver reports it for the column, or TargetTable.
   std::string GetTableName(SQLUSMALLINT Column);
   std::string GetCursorName();
   // The cursor capabilities the row operations use: none when skipped.
@@ -252,10 +283,12 @@ class THstmt : public THbase {
   virtual void DoFetch();
 
  private:
-  // Raises while an asynchronous Execute polls: a handler must not start another operation
-  // on the statement then.
+  // Raises while an execution runs: a handler must not start another operation on the
+  // statement while Execute polls.
   void RequireIdle() const;
-  void ApplyAttribute(SQLINTEGER Attribute, SQLULEN Value);
+  void WriteAttribute(SQLINTEGER Attribute, SQLUINTEGER& Field, SQLUINTEGER Value);
+  void ApplyAttribute(SQLINTEGER Attribute, SQLUINTEGER& Field);
+  void TakeDriverValue(SQLINTEGER Attribute, SQLUINTEGER& Field, SQLULEN Before);
   void RefreshCursorAttributes();
   void EnableBookmarks();
   // FreeHandle, or where that fails ForceRelease; for destruction.
@@ -265,54 +298,124 @@ class THstmt : public THbase {
 
   // Row operations' steps.
   using TRowStep = void (THstmt::*)(SQLUSMALLINT Row);
-  void RowOperation(const TConfirmEvent& Confirm, const char* Question, const TLinkEvent& Link,
-                    SQLUSMALLINT Mark, TRowStep Step);
-  std::string RowCondition(SQLUINTEGER PositionedBit, bool& UseKeys);
+  struct TOperation {
+    TConfirmEvent THstmt::*Confirm;
+    const char* Question;
+    TLinkEvent THstmt::*Link;
+    SQLUSMALLINT Mark;
+    TRowStep Step;
+  };
+  static const TOperation Operations[4];
+  // Every row the operation handles, or only those whose mark it has not handled yet.
+  void RowOperation(const TOperation& Operation, bool PendingOnly);
+  std::vector<SQLUSMALLINT> MarkedRows(SQLUSMALLINT Mark, bool PendingOnly);
+  bool UsesKeys(SQLUINTEGER PositionedBit) const { return !(CursorCaps() & PositionedBit); }
+  std::string RowCondition(bool UseKeys, SQLUSMALLINT Row);
+  std::string KeyCondition(SQLUSMALLINT Row);
   void SetPosition(SQLUSMALLINT Row, SQLUSMALLINT Operation);
   void AddRow(SQLUSMALLINT Row);
   bool IsValueColumn(const TColRec& Column, SQLUSMALLINT Row) const;
   bool IsLongDataColumn(const TColRec& Column, SQLUSMALLINT Row) const;
   bool IsUnread(TColRec& Column, SQLUSMALLINT Row) const;
+  // A long-data value of the row that a statement writes: set, or read from the table.
+  bool IsLongValue(TColRec& Column, SQLUSMALLINT Row) const;
+  bool HasLongValues(SQLUSMALLINT Row);
+  bool LongDataCanFollow(SQLUSMALLINT Row) const;
   // Refuses a row whose values (or keys) were cut when fetched, before anything of it runs.
   void RefuseCutValues(SQLUSMALLINT Row, bool Values, bool Keys);
+  // Names as the database reads them back: the driver's base column and table where it gives
+  // them.
+  std::string DriverName(SQLUSMALLINT Column, SQLUSMALLINT Field);
+  std::string ColumnName(SQLUSMALLINT Index, const TNameRules& Rules);
+  std::string TableName(SQLUSMALLINT Column, const TNameRules& Rules);
   std::unique_ptr<THstmt> TemporaryStatement();
-  void PrepareGenerated(THstmt& Temp, SQLUSMALLINT Operation, std::string Text);
-  SQLUSMALLINT BindColumn(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,
-                          SQLUSMALLINT Row, bool AsNull);
-  SQLUSMALLINT BindValueColumns(THstmt& Temp, SQLUSMALLINT Row);
+  void RunGenerated(std::unique_ptr<THstmt>& Temp, SQLUSMALLINT Operation, std::string Text,
+                    SQLUSMALLINT Row, const std::function<void(THstmt&)>& BindParameters);
+  // Where a row's values are read from: a column's buffers, or the keys kept of it.
+  struct TRowValues {
+    std::byte* Data;
+    const SQLLEN* Ind;
+  };
+  SQLUSMALLINT BindRowValue(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,
+                            TRowValues From, SQLUSMALLINT Row, bool AsNull);
+  SQLUSMALLINT BindLongValue(THstmt& Temp, SQLUSMALLINT Number, TColRec& Column, SQLUSMALLINT Row);
+  SQLUSMALLINT BindValueColumns(THstmt& Temp, SQLUSMALLINT Row, bool LongData);
   SQLUSMALLINT BindKeyColumns(THstmt& Temp, SQLUSMALLINT Number, SQLUSMALLINT Row);
+
+  // The one execution a statement runs at a time, as Execute, Cancel (from any thread),
+  // RequireIdle and destruction see it: idle, or running with its driver calls made once or,
+  // when asynchronous, polled while the application's events run.
+  class TExecution {
+   public:
+    void Start(bool Asynchronous);
+    void End();
+    bool Idle() const;
+    bool Asynchronous() const;
+    bool CancelRequested() const;
+    // The asynchronous call being polled (none between two calls, and once it was cancelled).
+    void SetPolledCall(std::function<SQLRETURN()> Call);
+    bool PollingCall() const;
+    // Asks the driver to stop the running execution; nothing while idle.
+    void Cancel(SQLHSTMT Handle);
+    // Cancels the polled call and calls it until the driver has given it up; then idle.
+    void CancelPolledCall(SQLHSTMT Handle) noexcept;
+
+   private:
+    enum class TPhase : std::uint8_t { Idle, Running, Polling };
+    mutable std::mutex lock_;
+    TPhase phase_ = TPhase::Idle;
+    bool cancelRequested_ = false;
+    std::function<SQLRETURN()> polledCall_;
+  };
+
+  // What the row operations keep of the rowset: each key column's values as fetched (or as
+  // last written), whether a row's keys are kept so, the operation last handled on each row,
+  // and whether a fetch has filled the buffers since they were bound.
+  struct TKeptKey {
+    std::unique_ptr<std::byte[]> Data;
+    std::unique_ptr<SQLLEN[]> Ind;
+  };
+  struct TRowsetMemory {
+    std::vector<TKeptKey> Keys;
+    std::vector<bool> Kept;
+    std::vector<SQLUSMALLINT> Handled;
+    bool Filled = false;
+  };
+  void SizeRowsetMemory();
+  // Before the cursor moves on: marks not yet handled are applied, then all are cleared.
+  void SettleMarks();
+  void KeepFetchedKeys();
+  void KeepKey(SQLUSMALLINT Index);
+  TKeptKey& KeptKey(SQLUSMALLINT Index);
+  void KeepWrittenKeys(SQLUSMALLINT Row, bool Inserted);
+  TRowValues KeyValues(SQLUSMALLINT Index, SQLUSMALLINT Row);
 
   // Execute's steps.
   void CheckParamArrays() const;
   void SetParamSetSize();
-  SQLRETURN RunExecution();
+  void CloseCursor();
+  void RunExecution(const std::string& Text);
+  SQLRETURN RunAsynchronously(const std::string& Text);
+  SQLRETURN Run(const std::string& Text);
   SQLRETURN ExecuteOnce(const std::string& Text);
-  SQLRETURN Poll(const std::function<SQLRETURN()>& Call, bool& Destroyed);
+  SQLRETURN Call(const std::function<SQLRETURN()>& Function);
+  SQLRETURN Poll(const std::function<SQLRETURN()>& Function);
   SQLRETURN SendLongData();
   void SendPieces(const TParamRec& Rec);
-  // Cancels an execution still polling and waits for the driver to give it up.
-  void FinishPolling() noexcept;
-  void SetRunning(bool Value);
-  // Marks an execution as running for Cancel while it lasts, as long as the statement lives.
-  class TRunningGuard {
-   public:
-    explicit TRunningGuard(THstmt* Statement);
-    ~TRunningGuard();
-    TRunningGuard(const TRunningGuard&) = delete;
-    TRunningGuard& operator=(const TRunningGuard&) = delete;
-
-   private:
-    rtl::TComponentRef<THstmt> self_;
-  };
 
   // Binding's steps.
   enum class TSource { Value, Stream };
+  SQLSMALLINT TakeDirection();
   void Bind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLSMALLINT SqlType,
-            SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize, TSource Source);
-  void DescribedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, TSource Source);
+            SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize, TSource Source,
+            SQLSMALLINT Direction);
+  void DescribedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, TSource Source,
+                     SQLSMALLINT Direction);
   void TypedBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLULEN Size,
-                 SQLSMALLINT SqlType, TSource Source);
-  TParamRec& ParamRecord(SQLUSMALLINT ParamNo, SQLLEN ArraySize);
+                 SQLSMALLINT SqlType, TSource Source, SQLSMALLINT Direction);
+  void StreamBind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, rtl::TMemoryStream* Stream,
+                  SQLSMALLINT SqlType, SQLSMALLINT Direction);
+  void KeepParam(TParamRec Rec);
   TParamRec* FindParam(SQLUSMALLINT ParamNo);
   const TParamRec* FindParamByValue(SQLPOINTER Value) const;
   template <class Bind1>
@@ -334,10 +437,7 @@ class THstmt : public THbase {
   void PositionOn(SQLULEN Row);
   void ReadLongValue(TColRec& Rec, SQLUSMALLINT Column, SQLULEN Row);
 
-  // hDbc reads as none once the connection is destroyed; the plain pointer only tells which
-  // connection a notification is about.
-  rtl::TComponentRef<THdbc> hDbc_;
-  THdbc* hDbcIdentity_ = nullptr;
+  TConnectionLink hDbc_;
 
   std::vector<TColTypeRec> colTypes_;
   std::vector<std::unique_ptr<TColRec>> columns_;
@@ -372,15 +472,12 @@ class THstmt : public THbase {
   TBlobPlacement blobPlacement_ = bpDetect;
   bool execAsync_ = false;
 
-  // Cancel may come from another thread: these tell it whether an execution runs.
-  std::atomic<bool> cancelRequested_ = false;
-  std::mutex runningLock_;
-  bool running_ = false;
-  // While an asynchronous execution polls: the call that polls it.
-  std::function<SQLRETURN()> polling_;
+  TExecution execution_;
 
   // The bookmark the driver reads for FetchBookmark.
   std::vector<std::byte> fetchBookmark_;
+
+  TRowsetMemory rowset_;
 };
 
 }  // namespace ocl

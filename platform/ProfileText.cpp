@@ -98,16 +98,6 @@ std::optional<std::size_t> FindKey(const std::vector<Line>& lines, std::size_t h
 
 bool HasLineBreak(const char* s) { return s && std::strpbrk(s, "\r\n") != nullptr; }
 
-// A name or value that would change the file's structure: a line break anywhere, a "]" in a
-// section name, an "=" in a key, or a key line that would read as a comment or a section line.
-bool Refused(const char* section, const char* key, const char* value) {
-  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return true;
-  if (std::strchr(section, ']') || (key && std::strchr(key, '='))) return true;
-  if (!key || !value) return false;
-  std::string line = std::string(key) + "=" + value;
-  return IsComment(line) || SectionOf(line);
-}
-
 std::string NewFileLineEnding() {
 #ifdef _WIN32
   return "\r\n";
@@ -125,6 +115,14 @@ std::string LineEndingOf(const std::vector<Line>& lines) {
 
 }  // namespace
 
+bool ChangesStructure(const char* section, const char* key, const char* value) {
+  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return true;
+  if (std::strchr(section, ']') || (key && std::strchr(key, '='))) return true;
+  if (!key || !value) return false;
+  std::string line = std::string(key) + "=" + value;
+  return IsComment(line) || SectionOf(line);
+}
+
 std::optional<std::string> ProfileValue(std::string_view text, std::string_view section,
                                         std::string_view key) {
   std::vector<Line> lines = SplitLines(text);
@@ -137,7 +135,7 @@ std::optional<std::string> ProfileValue(std::string_view text, std::string_view 
 
 std::optional<std::string> EditProfile(std::string_view text, const char* section, const char* key,
                                        const char* value) {
-  if (!section || Refused(section, key, value)) return std::nullopt;
+  if (!section || ChangesStructure(section, key, value)) return std::nullopt;
   std::vector<Line> lines = SplitLines(text);
   const std::string eol = LineEndingOf(lines);
   auto terminateLast = [&] {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need, from Debian packages by name.
-# Safe to run again: it installs only what is missing.
+# Installs what building, running and testing need, from Debian packages by name, and the
+# packages named as arguments. Safe to run again: it installs only what is missing.
 set -euo pipefail
 
 packages=(
@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql
   xvfb xauth xdotool xclip
+  "$@"
 )
 
 missing=()

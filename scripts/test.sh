@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the project twice (plain, and with AddressSanitizer and
 # UndefinedBehaviorSanitizer), starts the test services (scripts/testdb.sh), and runs every
-# test in both builds; then fuzzes the string units for a short while (scripts/fuzz.sh).
+# test in both builds; builds the Debian packages (scripts/package.sh) and the row operations
+# sample against them; then fuzzes the string units for a short while (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -31,6 +32,12 @@ for kind in release sanitize; do
   echo "== tests: $kind"
   ctest --test-dir "$dir" --output-on-failure -j 2 || status=1
 done
+echo "== packages"
+if scripts/package.sh; then
+  tests/examples/check-rowops.sh --debs dist build/rowops-package || status=1
+else
+  status=1
+fi
 echo "== fuzz"
 scripts/fuzz.sh || status=1
 exit $status

@@ -41,7 +41,8 @@ template <class Function>
 Function Entry(RouterEntry entry) {
   FARPROC address = RouterEntries[static_cast<std::size_t>(entry)];
   if (!address || !RouterAvailable()) return nullptr;
-  return reinterpret_cast<Function>(address);
+  // Through the generic function type: Windows declares FARPROC with a result of its own.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
 }
 
 }  // namespace

@@ -29,7 +29,11 @@ LocalNow ReadLocalClock() {
   auto now = system_clock::now();
   std::time_t seconds = system_clock::to_time_t(now);
   LocalNow result;
+#ifdef _WIN32
+  localtime_s(&result.parts, &seconds);
+#else
   localtime_r(&seconds, &result.parts);
+#endif
   auto sinceEpoch = duration_cast<milliseconds>(now.time_since_epoch()).count();
   result.millisecond = static_cast<int>(((sinceEpoch % 1000) + 1000) % 1000);
   return result;

@@ -1,15 +1,18 @@
 #include "app/INIUtil.h"
+#include "platform/Windows.h"
 #include "tests/support/TempFolder.h"
 
-#include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <csignal>
+#include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using namespace app;
 using testing_support::ReadFile;
@@ -19,15 +22,89 @@ using testing_support::WriteFile;
 
 namespace {
 
+std::string WindowsDirectory() {
+  char directory[MAX_PATH] = "";
+  UINT length = GetWindowsDirectoryA(directory, MAX_PATH);
+  return std::string(directory, length < MAX_PATH ? length : 0);
+}
+
+// The line ending of a file the profile functions create.
+#ifdef _WIN32
+const std::string NewLine = "\r\n";
+#else
+const std::string NewLine = "\n";
+#endif
+
+bool UnderWine() {
+#ifdef _WIN32
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+  return false;
+#endif
+}
+
+// A settings file's text as the tests compare it. Wine's profile functions write the whole file
+// anew, with CRLF line endings, without blank lines and with a line ending after the last line,
+// where the stand-in changes only the line it writes: under Wine, texts compare in that form.
+std::string AsCompared(std::string_view text) {
+  if (!UnderWine()) return std::string(text);
+  std::string lines;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = std::min(text.find('\n', start), text.size());
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.find_first_not_of(" \t") != std::string_view::npos) (lines += line) += '\n';
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Makes a file refuse writes while it lives. The stand-in refuses a read-only file also to a
+// superuser; Wine takes the read-only attribute from the file's mode, which lets root write, so
+// on Windows the file is held open by a handle that shares nothing instead.
+class FileRefusingWrites {
+ public:
+  explicit FileRefusingWrites(const std::string& path) : path_(path) {
+#ifdef _WIN32
+    held_ = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(held_, INVALID_HANDLE_VALUE);
+#else
+    ::chmod(path.c_str(), 0444);
+#endif
+  }
+  ~FileRefusingWrites() {
+#ifdef _WIN32
+    CloseHandle(held_);
+#else
+    ::chmod(path_.c_str(), 0644);
+#endif
+  }
+
+ private:
+  std::string path_;
+#ifdef _WIN32
+  HANDLE held_;
+#endif
+};
+
+// The stand-in's Windows directory is $WINDIR; Windows has its own, where tests write nothing.
 class SettingsFile : public ::testing::Test {
  protected:
-  SettingsFile() : windir_("WINDIR", folder_.Path().c_str()) { INIUtil_Startup(); }
+  SettingsFile() : windir_("WINDIR", folder_.Path().c_str()) {
+    INIUtil_Startup();
+    startupPath_ = IniFileName();
+    SetIniFileName(folder_.Path() + "\\Tessora.INI");
+  }
   std::string Ini() const { return folder_.File("Tessora.INI"); }
+  std::string Text() const { return AsCompared(ReadFile(Ini())); }
 
   TempFolder folder_;
   ScopedEnv windir_;
+  std::string startupPath_;
 };
 
+#ifndef _WIN32
 // Makes a folder refuse new entries while it lives, also for a superuser where the system lets
 // the folder be marked immutable.
 class FolderRefusingNewEntries {
@@ -68,27 +145,23 @@ std::size_t FilesIn(const std::string& folder) {
   return n;
 }
 
+#endif
+
 }  // namespace
 
 TEST_F(SettingsFile, PathIsWindowsDirectoryBackslashFileName) {
-  EXPECT_EQ(std::string(IniFileName()), folder_.Path() + "\\Tessora.INI");
+  EXPECT_EQ(startupPath_, WindowsDirectory() + "\\Tessora.INI");
+#ifndef _WIN32
+  EXPECT_EQ(WindowsDirectory(), folder_.Path());
+#endif
 }
 
 TEST_F(SettingsFile, MissingFileGivesDefaultAndFirstWriteCreatesIt) {
   EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", "none"), "none");
   EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", ""), "");
   ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "C:\\Palomir\\"));
-  EXPECT_EQ(ReadFile(Ini()), "[Fitters]\nMelrokPM=C:\\Palomir\\\n");
+  EXPECT_EQ(Text(), AsCompared("[Fitters]" + NewLine + "MelrokPM=C:\\Palomir\\" + NewLine));
   EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", "none"), "C:\\Palomir\\");
-}
-
-TEST_F(SettingsFile, AFileNamedInAnotherLetterCaseIsTheSettingsFile) {
-  const std::string other = folder_.File("TESSORA.ini");
-  WriteFile(other, "[Fitters]\nMelrokPM=old\n");
-  EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", ""), "old");
-  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "new"));
-  EXPECT_EQ(ReadFile(other), "[Fitters]\nMelrokPM=new\n");
-  EXPECT_EQ(FilesIn(folder_.Path()), 1u);
 }
 
 TEST_F(SettingsFile, ReadsAsWindowsDoes) {
@@ -123,37 +196,28 @@ TEST_F(SettingsFile, WriteKeepsEverythingElseAndTheLineEndings) {
       "; PLD settings\r\n[Fitters]\r\nMelrokPM=old\\\r\nOther=1\r\n\r\n[Tools]\r\nA=b";
   WriteFile(Ini(), before);
   ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "new\\"));
-  EXPECT_EQ(ReadFile(Ini()),
-            "; PLD settings\r\n[Fitters]\r\nMelrokPM=new\\\r\nOther=1\r\n\r\n[Tools]\r\nA=b");
+  EXPECT_EQ(
+      Text(),
+      AsCompared("; PLD settings\r\n[Fitters]\r\nMelrokPM=new\\\r\nOther=1\r\n\r\n[Tools]\r\nA=b"));
 
   ASSERT_TRUE(WriteIniString("Fitters", "Added", "x"));
   ASSERT_TRUE(WriteIniString("New", "Key", "y"));
-  EXPECT_EQ(ReadFile(Ini()),
-            "; PLD settings\r\n[Fitters]\r\nMelrokPM=new\\\r\nOther=1\r\nAdded=x\r\n\r\n"
-            "[Tools]\r\nA=b\r\n[New]\r\nKey=y\r\n");
+  EXPECT_EQ(Text(), AsCompared("; PLD settings\r\n[Fitters]\r\nMelrokPM=new\\\r\nOther=1\r\n"
+                               "Added=x\r\n\r\n[Tools]\r\nA=b\r\n[New]\r\nKey=y\r\n"));
 
   WriteFile(Ini(), "[Fitters]\nMelrokPM=a\n");
   ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "b"));
-  EXPECT_EQ(ReadFile(Ini()), "[Fitters]\nMelrokPM=b\n");
-}
-
-TEST_F(SettingsFile, ALinkedSettingsFileStaysALink) {
-  std::filesystem::create_directory(folder_.File("shared"));
-  const std::string target = folder_.File("shared/PLD.INI");
-  WriteFile(target, "[Fitters]\nMelrokPM=old\n");
-  std::filesystem::create_symlink(target, Ini());
-  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "new"));
-  EXPECT_TRUE(std::filesystem::is_symlink(Ini()));
-  EXPECT_EQ(ReadFile(target), "[Fitters]\nMelrokPM=new\n");
+  EXPECT_EQ(Text(), AsCompared("[Fitters]\nMelrokPM=b\n"));
 }
 
 TEST_F(SettingsFile, RefusedWritesReturnFalseAndChangeNothing) {
   const std::string before = "[Fitters]\nMelrokPM=kept\\\n";
   WriteFile(Ini(), before);
-  ::chmod(Ini().c_str(), 0444);
-  EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "new\\"));
+  {
+    FileRefusingWrites refusing(Ini());
+    EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "new\\"));
+  }
   EXPECT_EQ(ReadFile(Ini()), before);
-  ::chmod(Ini().c_str(), 0644);
 
   // Texts that would change the file's structure.
   EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "a\n[Other]\nKey=b"));
@@ -165,6 +229,29 @@ TEST_F(SettingsFile, RefusedWritesReturnFalseAndChangeNothing) {
   SetIniFileName(folder_.File("missing-folder\\Tessora.INI"));
   EXPECT_FALSE(WriteIniString("Fitters", "MelrokPM", "new\\"));
   EXPECT_FALSE(testing_support::FileExists(folder_.File("missing-folder")));
+}
+
+#ifndef _WIN32
+// What the stand-in does with the POSIX file system: file names in another letter case, links,
+// modes, limits, and the Windows directory it takes from the environment.
+
+TEST_F(SettingsFile, AFileNamedInAnotherLetterCaseIsTheSettingsFile) {
+  const std::string other = folder_.File("TESSORA.ini");
+  WriteFile(other, "[Fitters]\nMelrokPM=old\n");
+  EXPECT_EQ(ReadIniString("Fitters", "MelrokPM", ""), "old");
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "new"));
+  EXPECT_EQ(ReadFile(other), "[Fitters]\nMelrokPM=new\n");
+  EXPECT_EQ(FilesIn(folder_.Path()), 1u);
+}
+
+TEST_F(SettingsFile, ALinkedSettingsFileStaysALink) {
+  std::filesystem::create_directory(folder_.File("shared"));
+  const std::string target = folder_.File("shared/PLD.INI");
+  WriteFile(target, "[Fitters]\nMelrokPM=old\n");
+  std::filesystem::create_symlink(target, Ini());
+  ASSERT_TRUE(WriteIniString("Fitters", "MelrokPM", "new"));
+  EXPECT_TRUE(std::filesystem::is_symlink(Ini()));
+  EXPECT_EQ(ReadFile(target), "[Fitters]\nMelrokPM=new\n");
 }
 
 TEST_F(SettingsFile, AWriteIsAllOrNothing) {
@@ -262,3 +349,4 @@ TEST(SettingsFilePath, WindowsDirectoryFallsBackToTheConfigFolder) {
   EXPECT_EQ(DefaultIniFileName(), folder.Path() + "/.config\\Tessora.INI");
   EXPECT_TRUE(std::filesystem::is_directory(folder.File(".config")));
 }
+#endif

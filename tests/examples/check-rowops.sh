@@ -1,22 +1,35 @@
 #!/usr/bin/env bash
-# Installs the ODBC library from a build folder and builds the sample programs against the
-# installed copy, as a program outside the project would; none of them may need Qt.
+# Installs the ODBC library from a build folder (or unpacks its Debian package) and builds the
+# sample programs against the installed copy, as a program outside the project would; none of
+# them may need Qt.
 # - The row operations sample runs on SQLite and on the test server (scripts/testdb.sh) and
 #   must print the statements the library generated and the rows they left, exactly.
 # - The quick start is the first cpp block of the README's "Quick start" section, which must be
 #   examples/quickstart/quickstart.cpp as it stands; run in an empty folder, it must print the
 #   text block that follows it there, exactly.
 #   check-rowops.sh BUILD_DIR WORK_DIR [LINKER_FLAGS]
+#   check-rowops.sh --debs DIST_DIR WORK_DIR    the library from its Debian package instead,
+#                                               unpacked into WORK_DIR/root (scripts/package.sh)
 set -euo pipefail
-build=$1 work=$2 flags=${3:-}
 root=$(cd "$(dirname "$0")/../.." && pwd)
+dist=
+if [ "$1" = --debs ]; then dist=$2 work=$3 flags=; else build=$1 work=$2 flags=${3:-}; fi
 rm -rf "$work"
 mkdir -p "$work/sqlite" "$work/quickstart-run"
-cmake --install "$build" --component ocl --prefix "$work/prefix" >/dev/null
+work=$(cd "$work" && pwd)
+if [ -n "$dist" ]; then
+  for deb in "$dist"/*.deb; do dpkg-deb -x "$deb" "$work/root"; done
+  prefix=$work/root/usr
+  config=$prefix/lib/$(gcc -print-multiarch)/cmake/ocl/oclConfig.cmake
+  [ -f "$config" ] || { echo "no package configuration at $config" >&2; exit 1; }
+else
+  prefix=$work/prefix
+  cmake --install "$build" --component ocl --prefix "$prefix" >/dev/null
+fi
 
-# build NAME: the sample examples/NAME, built against the installed library.
-build() {
-  cmake -S "$root/examples/$1" -B "$work/$1" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" \
+# build_sample NAME: the sample examples/NAME, built against the installed library.
+build_sample() {
+  cmake -S "$root/examples/$1" -B "$work/$1" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" -DCMAKE_EXE_LINKER_FLAGS="$flags" >/dev/null
   cmake --build "$work/$1" >"$work/$1.log" || { cat "$work/$1.log"; exit 1; }
   if ldd "$work/$1/$1" | grep -i 'libQt'; then
@@ -71,7 +84,7 @@ readme_block() {
   ' "$root/README.md"
 }
 
-build rowops
+build_sample rowops
 rowops SQLite "$work/sqlite"
 [ -f "$work/sqlite/parts.db" ] || { echo "no database file in the folder given" >&2; exit 1; }
 
@@ -89,7 +102,7 @@ lines=$(wc -l <"$work/quickstart.cpp")
 [ "$lines" -le 25 ] || { echo "the quick start program has $lines lines, more than 25" >&2; exit 1; }
 same "examples/quickstart/quickstart.cpp beside the README" "$work/quickstart.cpp" \
   "$root/examples/quickstart/quickstart.cpp"
-build quickstart
+build_sample quickstart
 (cd "$work/quickstart-run" && "$work/quickstart/quickstart" >"$work/quickstart.out")
 [ -f "$work/quickstart-run/parts.db" ] || { echo "no database file in the current folder" >&2; exit 1; }
 same "the quick start's output" "$work/quickstart.expected" "$work/quickstart.out"

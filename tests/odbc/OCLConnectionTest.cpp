@@ -4,7 +4,9 @@
 #include "tests/odbc/OdbcTestSupport.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using namespace ocl;
@@ -303,6 +305,51 @@ TEST_F(ConnectionTest, IsolationLevelReachesTheOpenConnection) {
   ASSERT_TRUE(
       SQL_SUCCEEDED(SQLGetData(statement.Handle(), 1, SQL_C_CHAR, value, sizeof value, &length)));
   EXPECT_STREQ(value, "serializable");
+}
+
+TEST_F(ConnectionTest, AConnectionTheServerEndedReadsClosedAndOpensAgain) {
+  auto db = NewConnection();
+  ocl_test::UsePostgres(*db);
+  db->SetAutoCommit(false);
+  int connects = 0, disconnects = 0;
+  db->OnConnect = [&](rtl::TComponent*) { ++connects; };
+  db->OnDisconnect = [&](rtl::TComponent*) { ++disconnects; };
+  std::unique_ptr<THstmt> stmt(rtl::TComponent::Create<THstmt>(nullptr));
+  stmt->SethDbc(db.get());
+  stmt->SetSQL("SELECT pg_backend_pid()");
+  stmt->Execute();
+  ASSERT_TRUE(stmt->Fetch());
+  std::string pid = stmt->Cell(1, 1).AsString();
+
+  // Ended from a second connection, as when the server shuts down.
+  auto other = ocl_test::ConnectedTo(false, "");
+  ocl_test::ExecSql(*other, "SELECT pg_terminate_backend(" + pid + ")");
+  std::unique_ptr<THstmt> gone(rtl::TComponent::Create<THstmt>(nullptr));
+  gone->SethDbc(other.get());
+  gone->SetSQL("SELECT COUNT(*) FROM pg_stat_activity WHERE pid = " + pid);
+  gone->Prepare();
+  for (int tries = 0; tries < 100; ++tries) {
+    gone->Execute();
+    ASSERT_TRUE(gone->Fetch());
+    if (gone->Cell(1, 1).AsInteger() == 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+
+  stmt->SetSQL("SELECT pg_backend_pid()");
+  EXPECT_EQ(Raised<EODBC>([&] { stmt->Execute(); }).SqlState, "57P01");
+  EXPECT_FALSE(db->Connected());
+  EXPECT_EQ(Raised<rtl::Exception>([&] { db->Commit(); }).Message(),
+            "Connection  was lost: its open work is not committed.");
+  EXPECT_NO_THROW(db->Rollback());
+
+  db->Connect();
+  EXPECT_TRUE(db->Connected());
+  EXPECT_EQ(disconnects, 1);
+  EXPECT_EQ(connects, 2);
+  stmt->SetSQL("SELECT pg_backend_pid()");
+  stmt->Execute();
+  ASSERT_TRUE(stmt->Fetch());
+  EXPECT_NE(stmt->Cell(1, 1).AsString(), pid);
 }
 
 TEST_F(ConnectionTest, ADisconnectThatFailsRaisesButDestructionReleasesAnyway) {

@@ -95,6 +95,18 @@ TEST_P(FetchTest, RowsetsComeWholeAndTheEndIsQuiet) {
   }
   EXPECT_EQ(expected, 2501);
   EXPECT_EQ(fetches, 3);
+
+  // Read by number, a row the last rowset did not fill raises rather than give the row of the
+  // rowset before.
+  auto last = NewStatement(*db_, "SELECT id FROM numbers WHERE id > 1500 ORDER BY id", 600);
+  last->Execute();
+  ASSERT_TRUE(last->Fetch());
+  ASSERT_TRUE(last->Fetch());
+  EXPECT_EQ(last->Cell(1, 400).AsInteger(), 2500);
+  for (SQLULEN row : {401, 600})
+    EXPECT_EQ(Raised<rtl::Exception>([&] { last->Cell(1, row).AsString(); }).Message(),
+              "Row " + std::to_string(row) +
+                  " of Query was not fetched: the last fetch filled 400 row(s).");
 }
 
 TEST_P(FetchTest, EveryTypeRoundTripsAndNullsReadEmpty) {
@@ -149,9 +161,10 @@ TEST_P(FetchTest, EveryTypeRoundTripsAndNullsReadEmpty) {
 TEST_P(FetchTest, ACutValueIsRefusedAndALongTypeReadsItWhole) {
   // PostgreSQL reports a VARCHAR without length as VARCHAR(255), and holds any length.
   Table("wide", "id INTEGER, v VARCHAR, bin " + Blob());
-  std::string fits = Pattern(255, 3), wide = Pattern(300, 5);
+  std::string fits = Pattern(255, 3), wide = Pattern(300, 5), justOver = Pattern(256, 7);
   ExecSql(*db_, "INSERT INTO wide VALUES (1, '" + fits + "', NULL)");
   ExecSql(*db_, "INSERT INTO wide VALUES (2, '" + wide + "', " + Hex(std::string(600, 'a')) + ")");
+  ExecSql(*db_, "INSERT INTO wide VALUES (3, '" + justOver + "', NULL)");
 
   auto stmt = NewStatement(*db_, "SELECT id, v, bin FROM wide ORDER BY id", 2);
   stmt->Execute();
@@ -166,6 +179,10 @@ TEST_P(FetchTest, ACutValueIsRefusedAndALongTypeReadsItWhole) {
   Raised<rtl::Exception>([&] { stmt->Cell(2, 2).AsInteger(); });
   message = Raised<rtl::Exception>([&] { stmt->Cell(3, 2).AsBytes(); }).Message();
   EXPECT_NE(message.find("AddColType(3, SQL_LONGVARBINARY)"), std::string::npos) << message;
+  // One byte more than the 255 of a character buffer is cut too.
+  ASSERT_TRUE(stmt->Fetch());
+  EXPECT_TRUE(stmt->Cell(2, 1).IsCut());
+  Raised<rtl::Exception>([&] { stmt->Cell(2, 1).AsString(); });
 
   // Named on a statement that has no handle yet, before its first use.
   auto whole = NewStatement(*db_, "SELECT id, v, bin FROM wide ORDER BY id");
@@ -178,8 +195,8 @@ TEST_P(FetchTest, ACutValueIsRefusedAndALongTypeReadsItWhole) {
     values.push_back(row[2].AsString());
     sizes.push_back(row[3].AsBytes().size());
   }
-  EXPECT_EQ(values, (std::vector<std::string>{fits, wide}));
-  EXPECT_EQ(sizes, (std::vector<std::size_t>{0, 300}));
+  EXPECT_EQ(values, (std::vector<std::string>{fits, wide, justOver}));
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{0, 300, 0}));
 }
 
 TEST_P(FetchTest, LongValuesAreReadWholeForEveryRow) {

@@ -2,7 +2,6 @@
 // and back, NULL as std::optional, parameter arrays from containers, prepared statements,
 // transactions as scopes, the driver's errors, and the library's start-up.
 
-#include "app/ModuleTable.h"
 #include "odbc/OCLModern.h"
 #include "tests/odbc/OdbcTestSupport.h"
 
@@ -211,6 +210,9 @@ TEST_P(ModernTest, TheDriversErrorsComeWithTheirState) {
   auto missing = Raised<ocl::EODBC>([&] { db.query<int>("SELECT id FROM no_such_table"); });
   EXPECT_EQ(missing.SqlState, Sqlite() ? "HY000" : "42P01");
   EXPECT_NE(std::string(missing.what()).find("no_such_table"), std::string::npos);
+  ASSERT_FALSE(missing.Records.empty());
+  EXPECT_EQ(missing.Records.front().SqlState, missing.SqlState);
+  EXPECT_EQ(missing.Records.front().NativeError, missing.NativeError);
   if (Sqlite()) {
     EXPECT_EQ(missing.NativeError, 1);  // SQLITE_ERROR
   }
@@ -279,12 +281,12 @@ TEST(ModernLibrary, StartsWithTheFirstConnectionUnlessTheProgramStartedIt) {
   }
   EXPECT_EQ(ocl::Environment(), nullptr);
 
-  app::RunStartups();
+  // As the setup program's module table does.
+  ocl::OCL_Startup();
   ocl::THenv* started = ocl::Environment();
   { sql::connection db(target); }
   EXPECT_EQ(ocl::Environment(), started);
-  app::RunShutdowns();
-  EXPECT_EQ(ocl::Environment(), nullptr);
+  ocl::OCL_Shutdown();
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Marked rows of a rowset that holds no fetched rows: after the rows were read to the end of
+// Marked rows of a rowset that holds no fetched rows: while the rows are read to the end of
 // the result, and in the buffers of an empty result that the application fills itself.
 
 #include "tests/odbc/OdbcTestSupport.h"
@@ -49,7 +49,8 @@ TEST_F(RowMarksTest, MarkedRowsAreWrittenWhenNoRowsAreFetched) {
     row["price"].SetDouble(0.12);
     row.SetMark(roUpdate);
   }
-  // The range fetched until the end: no rows are fetched now, but the marked row is there.
+  // The range fetched until the end, writing the marked row before: no rows are fetched now,
+  // and the operation finds nothing more to do.
   ASSERT_EQ(parts->RowsFetched(), 0u);
   parts->Update();
 

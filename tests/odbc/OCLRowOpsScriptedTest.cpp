@@ -27,6 +27,7 @@ class RowOpsScriptedTest : public ocl_test::ScriptedDriverTest {
     db->SetDriver(SCRIPTED_DRIVER_PATH);
     db->SetAttributes(script);
     auto* stmt = rtl::TComponent::Create<THstmt>(owner_.get());
+    stmt->SetName("Parts" + std::to_string(++made_));
     stmt->SethDbc(db);
     stmt->SetCursorType(SQL_CURSOR_STATIC);
     stmt->SetRowSetSize(rowSetSize);
@@ -51,6 +52,7 @@ class RowOpsScriptedTest : public ocl_test::ScriptedDriverTest {
   std::unique_ptr<rtl::TComponent> owner_ = std::make_unique<rtl::TComponent>(nullptr);
   std::vector<std::string> statements_;
   std::size_t logged_ = 0;
+  int made_ = 0;
 };
 
 TEST_F(RowOpsScriptedTest, StatementsPositionedOnTheCursorNameIt) {
@@ -68,6 +70,23 @@ TEST_F(RowOpsScriptedTest, StatementsPositionedOnTheCursorNameIt) {
   EXPECT_EQ(Log(),
             "UPDATE Parts SET Id = ?, Name = ?, Price = ? WHERE Id = ? <- 7, 'Bolt', 0.25, 7\n");
   EXPECT_EQ(statements_.size(), 3u);
+
+  // In a rowset of several rows the cursor is put on the row first; a statement that changes
+  // nothing there raises.
+  stmt = Parts(SQL_CA1_NEXT | SQL_CA1_POSITIONED_UPDATE | SQL_CA1_POSITIONED_DELETE,
+               {"Columns=Id:4,Name:12,Price:8", "Rows=7,Bolt,0.25/8,Nut,0.5", "Cursor=C1"}, 2);
+  stmt->SetRowMark(2, roUpdate);
+  Log();
+  stmt->Update();
+  EXPECT_EQ(Log(),
+            "SQLSetPos(2, 0)\n"
+            "UPDATE Parts SET Id = ?, Name = ?, Price = ? WHERE CURRENT OF C1 <- 8, 'Nut', 0.5\n");
+  stmt = Parts(SQL_CA1_NEXT | SQL_CA1_POSITIONED_DELETE,
+               {"Columns=Id:4", "Rows=7/8", "Cursor=C1", "Affected=0"}, 2);
+  stmt->SetRowMark(1, roDelete);
+  EXPECT_STREQ(
+      ocl_test::Raised<rtl::Exception>([&] { stmt->Delete(); }).what(),
+      "Row 1 of Parts3 was changed or deleted since it was read: its DELETE found no row.");
 }
 
 TEST_F(RowOpsScriptedTest, APositionedUpdateThatAsksForDataLeavesTheStatementUsable) {

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 
 #include <memory>
+#include <set>
 
 using namespace ocl;
 using ocl_test::Raised;
@@ -108,6 +109,17 @@ TEST_F(ScriptedTest, ADisconnectWarningCountedAsFailureStillClosesTheConnection)
   EXPECT_EQ(disconnects, 1);
 }
 
+TEST_F(ScriptedTest, AConnectionExceptionIsALostLinkWhereTheDriverCannotTell) {
+  // The driver answers no SQL_ATTR_CONNECTION_DEAD; its first disconnect fails with 08S01.
+  auto db = Scripted({"Disconnect=flaky"});
+  db->Connect();
+  EXPECT_EQ(Raised<EODBC>([&] { db->Disconnect(); }).SqlState, "08S01");
+  EXPECT_FALSE(db->Connected());
+  db->Connect();
+  EXPECT_TRUE(db->Connected());
+  EXPECT_EQ(connects_, 2);
+}
+
 TEST_F(ScriptedTest, DestructionRollsBackOnlyWhenADisconnectIsRefusedForATransaction) {
   // The first disconnect fails for another reason; a plain retry closes the connection.
   auto db = Scripted({"Disconnect=flaky"});
@@ -128,7 +140,25 @@ TEST_F(ScriptedTest, AnUnreadableDiagnosticStillRaisesWithTheReturnCode) {
   EXPECT_EQ(e.Message(), "Unable to Retrieve ODBC Error");
   EXPECT_EQ(e.SqlState, "");
   EXPECT_EQ(e.NativeError, 0);
+  EXPECT_TRUE(e.Records.empty());
   EXPECT_FALSE(db->Connected());
+}
+
+TEST_F(ScriptedTest, EveryDiagnosticRecordIsReachable) {
+  auto db = Scripted({"Connect=fail", "Diag=several"});
+  EODBC e = Raised<EODBC>([&] { db->Connect(); });
+  std::multiset<std::string> records;
+  for (const TDiagRecord& r : e.Records)
+    records.insert(r.SqlState + " " + std::to_string(r.NativeError) + " " + r.Message);
+  EXPECT_EQ(records, (std::multiset<std::string>{"08001 4711 [Scripted]the server is not there",
+                                                 "01000 2 [Scripted]record 2",
+                                                 "01000 3 [Scripted]record 3"}));
+  // The driver manager puts the error before the warnings; the first is the exception's own.
+  ASSERT_FALSE(e.Records.empty());
+  EXPECT_EQ(e.Records[0].SqlState, "08001");
+  EXPECT_EQ(e.SqlState, "08001");
+  EXPECT_EQ(e.NativeError, 4711);
+  EXPECT_EQ(e.Message(), "[Scripted]the server is not there");
 }
 
 TEST_F(ScriptedTest, TheErrorDialogShowsAnUnreadableDiagnosticFromALoadedConnection) {

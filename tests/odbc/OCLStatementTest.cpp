@@ -92,6 +92,21 @@ TEST_F(StatementTest, AStatementLinksToTheFirstConnectionOfItsOwner) {
   EXPECT_EQ(stmt->hDbc(), third);
 }
 
+TEST_F(StatementTest, AStatementOwnedByItsConnectionGoesWithIt) {
+  THdbc* db = Open("SQLite");
+  auto* stmt = rtl::TComponent::Create<THstmt>(db);
+  stmt->SethDbc(db);
+  stmt->SetSQL("CREATE TABLE owned (a INTEGER)");
+  stmt->Execute();
+  ASSERT_EQ(db->Children().Items(), (std::vector<THbase*>{stmt}));
+  int released = 0;
+  stmt->OnFreeHandle = [&](rtl::TComponent*) { ++released; };
+  // The statement goes in the connection's teardown, and leaves its list as it goes.
+  delete db;
+  EXPECT_EQ(released, 1);
+  EXPECT_TRUE(Environment()->Children().Empty());
+}
+
 TEST_F(StatementTest, AStoredStatementLinkedByNameExecutes) {
   std::string text =
       "object Other: THdbc\nend\n"
@@ -130,10 +145,15 @@ TEST_P(BothDrivers, StatementsRunPreparedAndDirect) {
   stmt->BindParamTyped("ID", SQL_C_SLONG, &id, SQL_INTEGER);
   stmt->BindParamTyped("name", SQL_C_CHAR, name, SQL_VARCHAR);
   stmt->Execute();
+  stmt->SetRowSetSize(stmt->RowSetSize());  // the size it has: the bindings stay
   id = 2;
   std::strcpy(name, "two");
   stmt->Execute();
   EXPECT_EQ(ReadValue(*db, "SELECT name FROM items WHERE id = 2"), "two");
+  // A query sent directly runs again while its cursor is open.
+  stmt->SetSQL("SELECT name FROM items");
+  stmt->Execute();
+  EXPECT_NO_THROW(stmt->Execute());
   EXPECT_EQ(Raised<rtl::Exception>([&] { stmt->BindParam("nom", SQL_C_CHAR, name); }).Message(),
             "Parameter :nom not found in the SQL of Stmt.");
 
@@ -153,15 +173,32 @@ TEST_P(BothDrivers, StatementsRunPreparedAndDirect) {
   EXPECT_TRUE(stmt->Executed());
   EXPECT_EQ(executed, 0);
 
-  // A syntax error is the driver's; its exception outlives the statement.
+  // A syntax error is the driver's, also in the asynchronous mode; its exception outlives the
+  // statement.
   stmt->SetSQL("SELEKT 1");
+  const std::string syntaxError = Sqlite() ? "HY000" : "42601";
+  stmt->SetExecAsync(true);
+  EXPECT_EQ(Raised<EODBC>([&] { stmt->Execute(); }).SqlState, syntaxError);
+  stmt->SetExecAsync(false);
   EODBC e = Raised<EODBC>([&] { stmt->Execute(); });
-  EXPECT_EQ(e.SqlState, Sqlite() ? "HY000" : "42601");
+  EXPECT_EQ(e.SqlState, syntaxError);
   EXPECT_EQ(e.Component, stmt);
   delete stmt;
   THbase* component = e.Component;
   EXPECT_EQ(component, nullptr);
 }
+
+// Whether a pointer to T binds as a plain value buffer.
+template <class T>
+concept BindsAsBuffer = requires(THstmt& s, T* v) {
+  s.BindParam(1, SQL_C_BINARY, v);
+}
+|| requires(THstmt& s, T* v) { s.BindParam("p", SQL_C_BINARY, v); }
+|| requires(THstmt& s, T* v) { s.BindParameter(1, SQL_C_BINARY, v, SQL_BINARY, 0, 0, 0); }
+|| requires(THstmt& s, T* v) { s.BindParameter("p", SQL_C_BINARY, v, SQL_BINARY, 0, 0, 0); };
+static_assert(BindsAsBuffer<char>);
+// A stream there would send the stream object itself.
+static_assert(!BindsAsBuffer<rtl::TMemoryStream>);
 
 TEST_P(BothDrivers, ValuesReachTheTableUnchanged) {
   THdbc* db = Open(GetParam());
@@ -175,18 +212,32 @@ TEST_P(BothDrivers, ValuesReachTheTableUnchanged) {
   }
   rtl::TMemoryStream bodyStream(body), dataStream(data);
   THstmt* stmt = NewStatement(db, "INSERT INTO docs (id, body, data) VALUES (:id, :body, :data)");
-  for (TBlobPlacement placement : {bpByParts, bpByExec}) {
-    stmt->SetBlobPlacement(placement);
+  struct {
+    TBlobPlacement placement;
+    bool async;
+    bool typed;  // BindParamTyped with the long types, else BindBlobParam
+  } ways[] = {{bpByParts, false, false},
+              {bpByExec, false, false},
+              {bpByParts, true, false},
+              {bpDetect, false, true}};
+  for (SQLINTEGER id = 0; id < SQLINTEGER(std::size(ways)); ++id) {
+    stmt->SetBlobPlacement(ways[id].placement);
+    stmt->SetExecAsync(ways[id].async);
     stmt->Prepare();
-    SQLINTEGER id = placement;
     stmt->BindParam("id", SQL_C_SLONG, &id);
-    stmt->BindBlobParam("body", &bodyStream, false);
-    stmt->BindBlobParam("data", &dataStream, true);
+    if (ways[id].typed) {
+      stmt->BindParamTyped("body", SQL_C_CHAR, &bodyStream, SQL_LONGVARCHAR);
+      stmt->BindParamTyped("data", SQL_C_BINARY, &dataStream, SQL_LONGVARBINARY);
+    } else {
+      stmt->BindBlobParam("body", &bodyStream, false);
+      stmt->BindBlobParam("data", &dataStream, true);
+    }
     stmt->Execute();
     std::string where = " FROM docs WHERE id = " + std::to_string(id);
-    EXPECT_TRUE(ReadValue(*db, "SELECT body" + where) == body) << placement;
-    EXPECT_TRUE(ReadValue(*db, "SELECT data" + where, SQL_C_BINARY) == data) << placement;
+    EXPECT_TRUE(ReadValue(*db, "SELECT body" + where) == body) << id;
+    EXPECT_TRUE(ReadValue(*db, "SELECT data" + where, SQL_C_BINARY) == data) << id;
   }
+  stmt->SetExecAsync(false);
 
   // Plain values bound with the type the driver describes (SQLite: a long text for all).
   stmt->SetSQL("INSERT INTO docs (id, body) VALUES (:id, :body)");
@@ -249,6 +300,30 @@ TEST_P(BothDrivers, ParameterArraysInTransactions) {
   db->Rollback();
   EXPECT_EQ(Count(*other, count), n);
 
+  // The short last block, rebound without a new Prepare: the execution takes its size.
+  std::vector<SQLINTEGER> lastIds = {n, n + 1, n + 2};
+  std::vector<char> lastNames(3 * 256);
+  std::vector<double> lastValues(3, 0.5);
+  stmt->BindParameter("id", SQL_C_SLONG, lastIds.data(), SQL_INTEGER, 0, 0, 3);
+  stmt->BindParameter("name", SQL_C_CHAR, lastNames.data(), SQL_VARCHAR, 40, 0, 3);
+  stmt->BindParameter("value", SQL_C_DOUBLE, lastValues.data(), SQL_DOUBLE, 0, 0, 3);
+  stmt->Execute();
+  db->Commit();
+  EXPECT_EQ(Count(*other, count), n + 3);
+  EXPECT_EQ(Count(*other, "SELECT MAX(id) FROM rows_"), n + 2);
+
+  // Single values rebound as arrays.
+  stmt->Prepare();
+  stmt->BindParameter("id", SQL_C_SLONG, lastIds.data(), SQL_INTEGER, 0, 0, 0);
+  stmt->BindParameter("name", SQL_C_CHAR, nullptr, SQL_VARCHAR, 40, 0, 0);
+  stmt->BindParameter("value", SQL_C_DOUBLE, nullptr, SQL_DOUBLE, 0, 0, 0);
+  stmt->BindParameter("id", SQL_C_SLONG, lastIds.data(), SQL_INTEGER, 0, 0, 3);
+  stmt->BindParameter("name", SQL_C_CHAR, nullptr, SQL_VARCHAR, 40, 0, 3);
+  stmt->BindParameter("value", SQL_C_DOUBLE, nullptr, SQL_DOUBLE, 0, 0, 3);
+  stmt->Execute();
+  db->Commit();
+  EXPECT_EQ(Count(*other, count), n + 6);
+
   // Arrays of different sizes would be read past the shorter one: refused.
   bind(5);
   EXPECT_EQ(Raised<rtl::Exception>([&] { stmt->Execute(); }).Message(),
@@ -258,7 +333,7 @@ TEST_P(BothDrivers, ParameterArraysInTransactions) {
   stmt->SetSQL("INSERT INTO rows_ (id) VALUES (-1)");
   stmt->Execute();
   db->Commit();
-  EXPECT_EQ(Count(*other, count), n + 1);
+  EXPECT_EQ(Count(*other, count), n + 7);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, BothDrivers, ::testing::Values("SQLite", "PostgreSQL"));
@@ -272,13 +347,13 @@ TEST_F(StatementTest, ParameterIndicatorsFollowTheTypes) {
   stmt->BindParameter(1, SQL_C_CHAR, nullptr, SQL_CHAR, 40, 0, 0);
   EXPECT_EQ(stmt->ParamIndicators(1)[0], SQL_NULL_DATA);
 
-  // An array keeps the size of its first bind.
+  // An array takes the size of its latest bind.
   stmt->BindParameter(2, SQL_C_CHAR, text, SQL_VARCHAR, 40, 0, 5);
   stmt->BindParameter(2, SQL_C_CHAR, text, SQL_VARCHAR, 40, 0, 8);
-  EXPECT_EQ(stmt->Params().back().Count, 5);
-  EXPECT_EQ(std::vector<SQLLEN>(stmt->ParamIndicators(2), stmt->ParamIndicators(2) + 5),
-            std::vector<SQLLEN>(5, SQL_NTS));
-  EXPECT_EQ(stmt->ParamSetSize(), 5u);
+  EXPECT_EQ(stmt->Params().back().Count, 8);
+  EXPECT_EQ(std::vector<SQLLEN>(stmt->ParamIndicators(2), stmt->ParamIndicators(2) + 8),
+            std::vector<SQLLEN>(8, SQL_NTS));
+  EXPECT_EQ(stmt->ParamSetSize(), 8u);
   EXPECT_EQ(Raised<rtl::Exception>([&] {
               stmt->BindParameter(3, SQL_C_BINARY, text, SQL_LONGVARBINARY, 0, 0, 2);
             }).Message(),

@@ -25,8 +25,36 @@ TEST(TranslateSQL, NamesBecomeMarkersAndDoubleColonsOneColon) {
   EXPECT_EQ(names, (Names{"id", "@x", "id", "id"}));
 }
 
+TEST(TranslateSQL, ColonsInLiteralsIdentifiersAndCommentsAreText) {
+  struct Case {
+    const char* sql;
+    const char* translated;
+    Names names;
+  };
+  for (const Case& c : {
+           Case{"VALUES (1, '12:30', :a)", "VALUES (1, '12:30', ?)", {"a"}},
+           Case{"VALUES ('{\"a\":1}', 'ratio 1:2:3', 'http://x/')",
+                "VALUES ('{\"a\":1}', 'ratio 1:2:3', 'http://x/')",
+                {}},
+           Case{"SELECT 'it''s :no' || :yes", "SELECT 'it''s :no' || ?", {"yes"}},
+           Case{"SELECT \"a:b\" FROM t WHERE c = :c", "SELECT \"a:b\" FROM t WHERE c = ?", {"c"}},
+           Case{"SELECT 1 -- note: :x\nFROM t WHERE a = :a",
+                "SELECT 1 -- note: :x\nFROM t WHERE a = ?",
+                {"a"}},
+           Case{"/* a:b */ SELECT :c /*/ :d */ :e", "/* a:b */ SELECT ? /*/ :d */ ?", {"c", "e"}},
+           // "::" is one colon wherever it stands.
+           Case{"SELECT '10::30' -- a::b\n, x::y", "SELECT '10:30' -- a:b\n, x:y", {}},
+           // A literal left open runs to the end.
+           Case{"SELECT 'open :a", "SELECT 'open :a", {}},
+       }) {
+    Names names{"stale"};
+    EXPECT_EQ(ocl::TranslateSQL(c.sql, names), c.translated) << c.sql;
+    EXPECT_EQ(names, c.names) << c.sql;
+  }
+}
+
 TEST(TranslateSQL, AColonThatStartsNoNameIsAnInvalidToken) {
-  for (const char* sql : {"SELECT :", "SELECT : a", "WHERE a = :a AND b = :-"}) {
+  for (const char* sql : {"SELECT :", "SELECT : a", "WHERE a = :a AND b = :-", "SELECT '' :"}) {
     Names names{"stale"};
     try {
       ocl::TranslateSQL(sql, names);

@@ -2,21 +2,38 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 namespace ocl_test {
 
+// Built only where the driver manager loads a driver by its path.
+#ifdef SCRIPTED_DRIVER_PATH
 void ScriptedDriverTest::SetUp() {
   OdbcTest::SetUp();
-  driver_ = dlopen(SCRIPTED_DRIVER_PATH, RTLD_NOW);
-  ASSERT_NE(driver_, nullptr) << dlerror();
+  driver_ = testing_support::LoadModule(SCRIPTED_DRIVER_PATH);
+  ASSERT_NE(driver_, nullptr) << testing_support::LoadError();
   Exported<void()>("ScriptedDriver_Reset")();
 }
 
 void ScriptedDriverTest::TearDown() {
   ocl::SetUserInterface({});
   OdbcTest::TearDown();
-  if (driver_) dlclose(driver_);
+  if (driver_) testing_support::UnloadModule(driver_);
 }
+#endif
+
+namespace {
+
+// The test program's name, without folder or extension.
+std::string ProgramName() {
+#ifdef _WIN32
+  return std::filesystem::path(_pgmptr).stem().string();
+#else
+  return program_invocation_short_name;
+#endif
+}
+
+}  // namespace
 
 std::unique_ptr<ocl::THdbc> NewConnection() {
   return std::unique_ptr<ocl::THdbc>(rtl::TComponent::Create<ocl::THdbc>(nullptr));
@@ -68,7 +85,7 @@ void UsePostgres(ocl::THdbc& db) {
   db.SetUserName(user);
   // Test programs run side by side on the one server: each works in a schema of its own, so
   // that their tables never meet.
-  std::string schema = program_invocation_short_name;
+  std::string schema = ProgramName();
   db.SetAttributes({std::string("Server=") + host, std::string("Port=") + port,
                     std::string("Database=") + database,
                     "ConnSettings={CREATE SCHEMA IF NOT EXISTS " + schema + ";SET search_path TO " +

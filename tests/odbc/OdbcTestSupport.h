@@ -4,11 +4,10 @@
 // statement produces.
 
 #include "odbc/OCL.h"
+#include "tests/support/Library.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <memory>
 #include <stdexcept>
@@ -59,7 +58,7 @@ class ScriptedDriverTest : public OdbcTest {
   // A function or variable the driver exports for tests (see ScriptedDriver.cpp).
   template <class T>
   T* Exported(const char* Name) {
-    auto* symbol = reinterpret_cast<T*>(dlsym(driver_, Name));
+    auto* symbol = testing_support::ModuleSymbol<T>(driver_, Name);
     EXPECT_NE(symbol, nullptr) << Name;
     return symbol;
   }

@@ -4,6 +4,7 @@
 //
 //   Connect=ok|warning|fail   connect outright, with a warning (01000), or not at all (08001)
 //   Diag=unreadable           its diagnostic records cannot be read
+//   Diag=several              a failure carries two warnings more (01000, native 2 and 3)
 //   Isolation=refuse          setting the transaction isolation fails (HYC00)
 //   IsolationRead=fail        reading the transaction isolation fails (HY000)
 //   Disconnect=warning        closes with a warning (01002)
@@ -42,6 +43,7 @@ struct Handle {
   SQLSMALLINT type;
   Diagnostic diag;
   bool unreadable = false;
+  bool several = false;
 };
 
 struct Env : Handle {};
@@ -106,6 +108,7 @@ void Record(const std::string& call) {
 
 SQLRETURN Connected(Dbc* dbc) {
   dbc->unreadable = dbc->Is("Diag", "unreadable");
+  dbc->several = dbc->Is("Diag", "several");
   if (dbc->Is("Connect", "fail")) return Fail(dbc, "08001", "the server is not there");
   dbc->connected = true;
   if (dbc->Is("Connect", "warning"))
@@ -245,7 +248,12 @@ EXPORT SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT, SQLHANDLE handle, SQLSMALLIN
   auto* h = static_cast<Handle*>(handle);
   if (!h) return SQL_INVALID_HANDLE;
   if (h->unreadable) return SQL_ERROR;
-  if (record != 1 || !h->diag.present) return SQL_NO_DATA;
+  if (!h->diag.present || record < 1 || record > (h->several ? 3 : 1)) return SQL_NO_DATA;
+  if (record > 1) {
+    if (state) CopyOut("01000", state, 6, nullptr);
+    if (native) *native = record;
+    return CopyOut("[Scripted]record " + std::to_string(record), message, size, length);
+  }
   if (state) CopyOut(h->diag.state, state, 6, nullptr);
   if (native) *native = h->diag.native;
   return CopyOut(h->diag.message, message, size, length);
@@ -258,7 +266,7 @@ EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT, SQLHANDLE handle, SQLSMALL
   if (!h) return SQL_INVALID_HANDLE;
   if (h->unreadable) return SQL_ERROR;
   if (record == 0 && field == SQL_DIAG_NUMBER) {
-    *static_cast<SQLINTEGER*>(value) = h->diag.present ? 1 : 0;
+    *static_cast<SQLINTEGER*>(value) = h->diag.present ? (h->several ? 3 : 1) : 0;
     return SQL_SUCCESS;
   }
   return SQL_NO_DATA;
@@ -269,12 +277,16 @@ EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT, SQLHANDLE handle, SQLSMALL
 // ---------------------------------------------------------------------------------------------
 // Statements. The same connection-string attributes script them:
 //
-//   Still=N          an asynchronous execution answers SQL_STILL_EXECUTING N times first
+//   Still=N          an asynchronous execution answers SQL_STILL_EXECUTING N times first, and
+//                    so does the SQLParamData that ends one with data at execution
 //   Refuse=A,B       SQLSetStmtAttr of these attribute numbers fails (HYC00)
+//   Cap<n>=V         SQLSetStmtAttr of attribute n with a value above V sets V (01S02)
 //   Info<n>=V        SQLGetInfo of information type n answers V: a number, else the text
-//   Close=fail       SQLFreeStmt(SQL_CLOSE) fails (HY000) once the statement is prepared
+//   Close=fail       SQLFreeStmt(SQL_CLOSE) fails (HY000) once the statement is prepared, or
+//                    once it executed a SELECT
 //   PutData=fail     SQLPutData fails (HY000)
 //   Token=stray      SQLParamData asks for a value that no parameter is bound to
+//   Affected=N       SQLRowCount of a statement without a result answers N (else 1)
 //
 // An execution asks for data at execution for every parameter bound with such a length, in
 // order of parameter number, and records the pieces it gets. SQLCancel stops an asynchronous
@@ -314,11 +326,14 @@ struct Stmt : Handle {
   std::size_t next = 0;
   std::string text;  // prepared or executed
   std::map<SQLUSMALLINT, BoundColumn> columns;
-  std::size_t delivered = 0;  // scripted rows fetched so far
+  std::size_t delivered = 0;    // scripted rows fetched so far
+  std::size_t rowsetStart = 0;  // the scripted row at the top of the rowset, from 0
+  SQLULEN position = 1;         // the row of the rowset that SQLGetData reads
 };
 
 void Log(const std::string& line);
 std::string Values(const Stmt* stmt);
+bool HasResult(const Stmt* stmt);
 
 std::string Script(const Dbc* dbc, const std::string& key) {
   auto it = dbc->script.find(key);
@@ -349,6 +364,8 @@ SQLRETURN NewStatement(SQLHANDLE input, SQLHANDLE* output) {
   auto* stmt = new Stmt;
   stmt->type = SQL_HANDLE_STMT;
   stmt->dbc = dbc;
+  stmt->unreadable = dbc->unreadable;
+  stmt->several = dbc->several;
   stmt->attributes = {{SQL_ATTR_CONCURRENCY, SQL_CONCUR_READ_ONLY},
                       {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY},
                       {SQL_ATTR_ROW_ARRAY_SIZE, 1},
@@ -364,25 +381,31 @@ bool AtExecution(const Param& p) {
   return p.ind && (*p.ind == SQL_DATA_AT_EXEC || *p.ind <= SQL_LEN_DATA_AT_EXEC_OFFSET);
 }
 
-SQLRETURN Run(Stmt* stmt) {
-  Clear(stmt);
-  ++executions;
+// Where an asynchronous call stands at this poll: still executing (Still=N times), stopped by
+// SQLCancel (HY008), or going on (SQL_SUCCESS).
+SQLRETURN Progress(Stmt* stmt) {
   if (stmt->cancelled) {
     stmt->cancelled = false;
     stmt->stillLeft = -1;
     return Fail(stmt, "HY008", "operation cancelled");
   }
-  if (stmt->attributes[SQL_ATTR_ASYNC_ENABLE] == SQL_ASYNC_ENABLE_ON) {
-    if (stmt->stillLeft < 0) {
-      std::string still = Script(stmt->dbc, "Still");
-      stmt->stillLeft = IsNumber(still) ? std::stoi(still) : 0;
-    }
-    if (stmt->stillLeft > 0) {
-      --stmt->stillLeft;
-      return SQL_STILL_EXECUTING;
-    }
-    stmt->stillLeft = -1;
+  if (stmt->attributes[SQL_ATTR_ASYNC_ENABLE] != SQL_ASYNC_ENABLE_ON) return SQL_SUCCESS;
+  if (stmt->stillLeft < 0) {
+    std::string still = Script(stmt->dbc, "Still");
+    stmt->stillLeft = IsNumber(still) ? std::stoi(still) : 0;
   }
+  if (stmt->stillLeft > 0) {
+    --stmt->stillLeft;
+    return SQL_STILL_EXECUTING;
+  }
+  stmt->stillLeft = -1;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN Run(Stmt* stmt) {
+  Clear(stmt);
+  ++executions;
+  if (SQLRETURN progress = Progress(stmt); progress != SQL_SUCCESS) return progress;
   Log(stmt->text + Values(stmt));
   stmt->delivered = 0;
   stmt->wanted.clear();
@@ -422,6 +445,11 @@ EXPORT SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, S
   ++stmtAttrSets[attribute];
   if (Refused(stmt->dbc, attribute)) return Fail(stmt, "HYC00", "attribute refused");
   stmt->attributes[attribute] = reinterpret_cast<SQLULEN>(value);
+  std::string cap = Script(stmt->dbc, "Cap" + std::to_string(attribute));
+  if (IsNumber(cap) && stmt->attributes[attribute] > std::stoul(cap)) {
+    stmt->attributes[attribute] = std::stoul(cap);
+    return Fail(stmt, "01S02", "option value changed", SQL_SUCCESS_WITH_INFO);
+  }
   return SQL_SUCCESS;
 }
 
@@ -438,7 +466,7 @@ EXPORT SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, S
 EXPORT SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT handle, SQLUSMALLINT option) {
   auto* stmt = static_cast<Stmt*>(handle);
   Clear(stmt);
-  if (option == SQL_CLOSE && stmt->prepared && stmt->dbc->Is("Close", "fail"))
+  if (option == SQL_CLOSE && (stmt->prepared || HasResult(stmt)) && stmt->dbc->Is("Close", "fail"))
     return Fail(stmt, "HY000", "the cursor does not close");
   if (option == SQL_RESET_PARAMS) stmt->params.clear();
   return SQL_SUCCESS;
@@ -472,7 +500,8 @@ EXPORT SQLRETURN SQL_API SQLExecDirect(SQLHSTMT handle, SQLCHAR* text, SQLINTEGE
 EXPORT SQLRETURN SQL_API SQLParamData(SQLHSTMT handle, SQLPOINTER* token) {
   auto* stmt = static_cast<Stmt*>(handle);
   Clear(stmt);
-  if (stmt->next == stmt->wanted.size()) return SQL_SUCCESS;
+  // All data is there: the execution runs.
+  if (stmt->next == stmt->wanted.size()) return Progress(stmt);
   *token = stmt->wanted[stmt->next++];
   return SQL_NEED_DATA;
 }
@@ -495,8 +524,11 @@ EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
   return SQL_SUCCESS;
 }
 
-EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT, SQLLEN* count) {
-  if (count) *count = 0;
+// A statement without a result affects one row, or as many as Affected=N says.
+EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT handle, SQLLEN* count) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  std::string affected = Script(stmt->dbc, "Affected");
+  if (count) *count = HasResult(stmt) ? -1 : IsNumber(affected) ? std::stoi(affected) : 1;
   return SQL_SUCCESS;
 }
 
@@ -508,6 +540,8 @@ EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT, SQLLEN* count) {
 //
 //   Columns=Id:4,Name:12     its columns, by name and SQL type number
 //   Rows=1,Bolt/2,Nut        its rows, values as text (converted to the bound C type)
+//   Deleted=2                these rows (numbered from 1) come with the status
+//                            SQL_ROW_DELETED, their values unread, and SQLGetData refuses them
 //   Table=Parts              the table name SQLColAttribute gives every column
 //   Cursor=C1                the cursor name (else SQL_CUR1)
 //   SetPos=needdata          SQLSetPos(SQL_UPDATE) asks for data at execution
@@ -588,6 +622,11 @@ void Store(const BoundColumn& column, std::size_t element, const std::string& va
   }
 }
 
+bool Deleted(const Stmt* stmt, std::size_t row) {
+  std::string list = "," + Script(stmt->dbc, "Deleted") + ",";
+  return list.find("," + std::to_string(row + 1) + ",") != std::string::npos;
+}
+
 // The next rowset of the scripted rows into the bound columns, with the rows fetched and
 // their status where the application asked for them.
 SQLRETURN FetchNext(Stmt* stmt) {
@@ -598,13 +637,16 @@ SQLRETURN FetchNext(Stmt* stmt) {
   SQLULEN size = stmt->attributes[SQL_ATTR_ROW_ARRAY_SIZE];
   auto* status = reinterpret_cast<SQLUSMALLINT*>(stmt->attributes[SQL_ATTR_ROW_STATUS_PTR]);
   SQLULEN fetched = 0;
+  stmt->rowsetStart = stmt->delivered;
+  stmt->position = 1;
   for (SQLULEN i = 0; i < size; ++i) {
     bool present = stmt->delivered < rows.size();
-    if (status) status[i] = present ? SQL_ROW_SUCCESS : SQL_ROW_NOROW;
+    bool deleted = present && Deleted(stmt, stmt->delivered);
+    if (status) status[i] = !present ? SQL_ROW_NOROW : deleted ? SQL_ROW_DELETED : SQL_ROW_SUCCESS;
     if (!present) continue;
     std::vector<std::string> values = Split(rows[stmt->delivered++], ',');
     for (const auto& [number, column] : stmt->columns)
-      if (number <= values.size()) Store(column, i, values[number - 1]);
+      if (number <= values.size() && !deleted) Store(column, i, values[number - 1]);
     ++fetched;
   }
   if (auto* count = reinterpret_cast<SQLULEN*>(stmt->attributes[SQL_ATTR_ROWS_FETCHED_PTR]))
@@ -655,6 +697,21 @@ EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT handle, SQLUSMALLINT number, SQLSMA
 
 EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT handle) { return FetchNext(static_cast<Stmt*>(handle)); }
 
+// A value of the row positioned on, whole as text (values fit the buffers tests give).
+EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT handle, SQLUSMALLINT number, SQLSMALLINT,
+                                    SQLPOINTER value, SQLLEN size, SQLLEN* ind) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  std::size_t row = stmt->rowsetStart + stmt->position - 1;
+  std::vector<std::string> rows = Split(Script(stmt->dbc, "Rows"), '/');
+  if (row >= rows.size()) return Fail(stmt, "HY109", "no row there");
+  if (Deleted(stmt, row)) return Fail(stmt, "HY109", "the row is deleted");
+  std::vector<std::string> values = Split(rows[row], ',');
+  if (number < 1 || number > values.size()) return Fail(stmt, "07009", "no such column");
+  if (ind) *ind = SQLLEN(values[number - 1].size());
+  return CopyOut(values[number - 1], value, static_cast<SQLSMALLINT>(size), nullptr);
+}
+
 EXPORT SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT handle, SQLSMALLINT orientation, SQLLEN) {
   auto* stmt = static_cast<Stmt*>(handle);
   if (orientation != SQL_FETCH_NEXT) return Fail(stmt, "HY106", "only forward");
@@ -674,6 +731,7 @@ EXPORT SQLRETURN SQL_API SQLSetPos(SQLHSTMT handle, SQLSETPOSIROW row, SQLUSMALL
   auto* stmt = static_cast<Stmt*>(handle);
   Clear(stmt);
   Log("SQLSetPos(" + std::to_string(row) + ", " + std::to_string(operation) + ")");
+  if (operation == SQL_POSITION) stmt->position = row;
   if (operation == SQL_UPDATE && stmt->dbc->Is("SetPos", "needdata")) return SQL_NEED_DATA;
   return SQL_SUCCESS;
 }

@@ -1,6 +1,6 @@
 #include "suite/ClientProcs.h"
+#include "tests/support/Library.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 using namespace suite;
@@ -12,8 +12,8 @@ TEST(ClientApi, OutsideTheHostEveryEntryIsNull) {
 }
 
 TEST(ClientApi, ALoadedHostResolvesWhatItExportsAndASecondLoadGivesTheSameTable) {
-  void* host = ::dlopen(TEST_HOST_PATH, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(host, nullptr) << ::dlerror();
+  void* host = testing_support::LoadModule(TEST_HOST_PATH);
+  ASSERT_NE(host, nullptr) << testing_support::LoadError();
   LoadClientApi();
   EXPECT_NE(HostModule, nullptr);
   auto entry = [](const char* name) {
@@ -21,9 +21,13 @@ TEST(ClientApi, ALoadedHostResolvesWhatItExportsAndASecondLoadGivesTheSameTable)
       if (std::string(ClientApiNames[i]) == name) return ClientApi[i];
     return FARPROC(nullptr);
   };
+  // Through the generic function type: Windows declares FARPROC with a result of its own.
+  auto call = [](FARPROC f) {
+    return reinterpret_cast<int (*)()>(reinterpret_cast<void (*)()>(f))();
+  };
   ASSERT_NE(entry("ClientApi_GetCurrentUserID"), nullptr);
-  EXPECT_EQ(reinterpret_cast<int (*)()>(entry("ClientAPI_CreateDocumentLoader"))(), 31);
-  EXPECT_EQ(reinterpret_cast<int (*)()>(ClientApi[34])(), 35);  // the last row
+  EXPECT_EQ(call(entry("ClientAPI_CreateDocumentLoader")), 31);
+  EXPECT_EQ(call(ClientApi[34]), 35);  // the last row
   EXPECT_EQ(entry("ClientApi_DestroyEntity"), nullptr);
   int resolved = 0;
   for (FARPROC e : ClientApi) resolved += e != nullptr;
@@ -34,5 +38,5 @@ TEST(ClientApi, ALoadedHostResolvesWhatItExportsAndASecondLoadGivesTheSameTable)
   LoadClientApi();
   EXPECT_EQ(ClientApi, first);
   EXPECT_EQ(HostModule, firstHost);
-  ::dlclose(host);
+  testing_support::UnloadModule(host);
 }

@@ -1,12 +1,16 @@
 #include "suite/Rt_Route.h"
-#include "tests/suite/TestRouter.h"
+#include "tests/suite/TestRouterLibrary.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 
 using namespace suite;
 using testing_support::TestRouter;
 
 namespace {
+
+// A window handle of the given number, whether the platform's handles are numbers or pointers.
+const HWND HostWindow = (HWND)std::uintptr_t{0x12345};
 
 struct Results {
   DWORD created, sent, destroyed, module;
@@ -23,7 +27,7 @@ void ExpectFallbacks(const Results& r) {
   EXPECT_EQ(r.sent, 6u);
   EXPECT_EQ(r.destroyed, 0u);
   EXPECT_EQ(r.module, 0u);
-  EXPECT_EQ(r.window, 0u);
+  EXPECT_EQ(r.window, HWND{});
 }
 
 }  // namespace
@@ -42,14 +46,14 @@ TEST(RouterBinding, ResolvesEveryEntryAndCallsThrough) {
   TestRouter router(TEST_ROUTER_FULL);
   for (std::size_t i = 0; i < RouterEntryCount; ++i)
     EXPECT_NE(RouterEntries[i], nullptr) << RouterEntryNames[i];
-  router.SetClientMainWindow(0x12345);
+  router.SetClientMainWindow(HostWindow);
 
   DWORD message = RouteCreateMessage(65535, 7, 0);
   EXPECT_NE(message, 0u);
   EXPECT_EQ(RouteSendMessage(message), 0u);  // the router's own result, not the fallback
   EXPECT_EQ(RouteDestroyMessage(message), 1u);
   EXPECT_EQ(RouteGetModuleHandle("Client"), 1u);
-  EXPECT_EQ(RouteGetClientMainWindow(), 0x12345u);
+  EXPECT_EQ(RouteGetClientMainWindow(), HostWindow);
   EXPECT_EQ(router.Calls(),
             "CreateMessage(65535,7,0);"
             "Deliver(code=0,dest=0,window=0,value=0,text=,params=);DestroyMessage();"
@@ -68,13 +72,13 @@ TEST(RouterBinding, MissingExportsFallBackOthersCallThrough) {
   EXPECT_EQ(r.sent, 0u);
   EXPECT_EQ(r.destroyed, 0u);
   EXPECT_EQ(r.module, 1u);
-  EXPECT_EQ(r.window, 0u);
+  EXPECT_EQ(r.window, HWND{});
   EXPECT_EQ(router.Calls(), "SendMessage(100);GetModuleHandleFromModuleName(Client);");
 }
 
 TEST(RouterBinding, DetachedStopsEveryCall) {
   TestRouter router(TEST_ROUTER_FULL);
-  router.SetClientMainWindow(0x12345);
+  router.SetClientMainWindow(HostWindow);
   RouterDetached = true;
   EXPECT_FALSE(RouterAvailable());
   ExpectFallbacks(CallEveryWrapper());
@@ -88,11 +92,11 @@ TEST(RouterBinding, UnloadedRouterIsNoticedWithoutCalling) {
   EXPECT_FALSE(RouterAvailable());
   ExpectFallbacks(CallEveryWrapper());
   // The loader may give the next library the place the router had: the handle stays stale.
-  void* next = ::dlopen(TEST_HOST_PATH, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(next, nullptr) << ::dlerror();
+  void* next = testing_support::LoadModule(TEST_HOST_PATH);
+  ASSERT_NE(next, nullptr) << testing_support::LoadError();
   EXPECT_FALSE(RouterAvailable());
   ExpectFallbacks(CallEveryWrapper());
-  ::dlclose(next);
+  testing_support::UnloadModule(next);
 }
 
 TEST(RouterBinding, EntriesAreResolvedOnceAtStartUp) {

@@ -1,4 +1,5 @@
 #include "suite/Rt_Util.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -93,15 +94,11 @@ TEST(SecondsOfDay, CountsFromMidnight) {
 class LocalClock : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (const char* tz = std::getenv("TZ")) saved_ = tz;
-    setenv("TZ", "ZZZ-14", 1);
+    zone_.emplace("TZ", "ZZZ-14");
     tzset();
   }
   void TearDown() override {
-    if (saved_)
-      setenv("TZ", saved_->c_str(), 1);
-    else
-      unsetenv("TZ");
+    zone_.reset();
     tzset();
   }
 
@@ -117,7 +114,7 @@ class LocalClock : public ::testing::Test {
   }
 
  private:
-  std::optional<std::string> saved_;
+  std::optional<testing_support::ScopedEnv> zone_;
 };
 
 TEST_F(LocalClock, DatePartsAreTheLocalDate) {

@@ -1,12 +1,9 @@
 #pragma once
-// Loads the test router library and binds the router to it for one test.
+// The test router (TestRouterLibrary.h) and a server module, for the tests of server requests and
+// server windows.
 
-#include "suite/Rt_Route.h"
 #include "suite/Rt_forms.h"
-
-#include <dlfcn.h>
-#include <gtest/gtest.h>
-#include <string>
+#include "tests/suite/TestRouterLibrary.h"
 
 namespace testing_support {
 
@@ -18,59 +15,6 @@ class PldServer : public suite::TServerModule {
     HelpFile = helpFile;
   }
   rtl::ShortString GetServerName() override { return "PLD"; }
-};
-
-class TestRouter {
- public:
-  explicit TestRouter(const char* path) {
-    handle_ = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    EXPECT_NE(handle_, nullptr) << ::dlerror();
-    // The module handle of the router the loader now holds, as the system would find it.
-    suite::RouterModule = GetModuleHandleA(path);
-    suite::RouterDetached = false;
-    suite::LoadRouterEntries();
-    Clear();
-  }
-  ~TestRouter() {
-    Unbind();
-    Unload();
-  }
-
-  std::string Calls() const {
-    auto calls = Function<const char* (*)()>("TestRouter_Calls");
-    return calls ? calls() : "";
-  }
-  void SetClientMainWindow(HWND window) const {
-    if (auto set = Function<void (*)(DWORD)>("TestRouter_SetClientMainWindow")) set(window);
-  }
-  DWORD Register(const char* module) const {
-    auto reg = Function<DWORD (*)(const char*)>("Router_RegisterModule");
-    return reg ? reg(module) : 0;
-  }
-  void Call(const char* function, const char* argument) const {
-    if (auto f = Function<void (*)(const char*)>(function)) f(argument);
-  }
-  void Call(const char* function, std::size_t argument) const {
-    if (auto f = Function<void (*)(std::size_t)>(function)) f(argument);
-  }
-  void Clear() const { Call("TestRouter_Clear", static_cast<const char*>(nullptr)); }
-  void Unbind() {
-    suite::RouterModule = nullptr;
-    suite::RouterDetached = false;
-    suite::LoadRouterEntries();
-  }
-  // Unloads the library while the binding still holds its handle and entries.
-  void Unload() {
-    if (handle_) ::dlclose(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  template <class F>
-  F Function(const char* name) const {
-    return handle_ ? reinterpret_cast<F>(::dlsym(handle_, name)) : nullptr;
-  }
-  void* handle_ = nullptr;
 };
 
 }  // namespace testing_support

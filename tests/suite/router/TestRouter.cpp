@@ -7,6 +7,7 @@
 // Global memory comes from the platform library that the loading program shares.
 
 #include "platform/Windows.h"
+#include "tests/support/Library.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,7 +17,7 @@
 #include <string>
 #include <strings.h>
 
-#define EXPORT extern "C" __attribute__((visibility("default")))
+#define EXPORT TEST_EXPORT
 
 namespace {
 
@@ -28,7 +29,7 @@ struct Caseless {
 
 struct State {
   std::string calls;
-  DWORD clientMainWindow = 0;
+  HWND clientMainWindow{};
   std::map<std::string, DWORD, Caseless> modules;
   std::set<std::string, Caseless> startable;
   DWORD nextModule = 1;
@@ -36,12 +37,32 @@ struct State {
   DWORD fontHandle = 0;
   std::string reply;
   bool hostOnline = true;
+  // On Windows a global-memory handle is a pointer, wider than the router's 32-bit message
+  // numbers: the numbers given out for the blocks.
+  std::map<DWORD, HGLOBAL> blocks;
+  DWORD nextMessage = 1;
 };
 
 State& S() {
   static State state;
   return state;
 }
+
+#ifdef _WIN32
+[[maybe_unused]] DWORD MessageOf(HGLOBAL block) {
+  if (!block) return 0;
+  S().blocks[S().nextMessage] = block;
+  return S().nextMessage++;
+}
+
+HGLOBAL BlockOf(DWORD message) {
+  auto found = S().blocks.find(message);
+  return found == S().blocks.end() ? nullptr : found->second;
+}
+#else
+[[maybe_unused]] DWORD MessageOf(HGLOBAL block) { return block; }
+HGLOBAL BlockOf(DWORD message) { return message; }
+#endif
 
 void Record(const std::string& call) { S().calls += call + ";"; }
 
@@ -104,7 +125,7 @@ void DeliverToClient(unsigned char* block, std::size_t size, DWORD code, const s
 // Control of the test router.
 EXPORT const char* TestRouter_Calls() { return S().calls.c_str(); }
 EXPORT void TestRouter_Clear() { Reset(); }
-EXPORT void TestRouter_SetClientMainWindow(DWORD window) { S().clientMainWindow = window; }
+EXPORT void TestRouter_SetClientMainWindow(HWND window) { S().clientMainWindow = window; }
 // The host starts this server when asked to.
 EXPORT void TestRouter_AllowStart(const char* server) { S().startable.insert(server); }
 EXPORT void TestRouter_RemoveModule(const char* name) { S().modules.erase(name); }
@@ -115,12 +136,12 @@ EXPORT void TestRouter_SetReply(const char* reply) { S().reply = reply ? reply :
 EXPORT void TestRouter_SetParameterArea(std::size_t bytes) { S().parameterArea = bytes; }
 
 EXPORT DWORD Router_SendMessage(DWORD message) {
-  unsigned char* block = static_cast<unsigned char*>(GlobalLock(message));
+  unsigned char* block = static_cast<unsigned char*>(GlobalLock(BlockOf(message)));
   if (!block) {
     Record("SendMessage(" + std::to_string(message) + ")");
     return 0;
   }
-  std::size_t size = GlobalSize(message);
+  std::size_t size = GlobalSize(BlockOf(message));
   DWORD code = Read32(block, 4), window = Read32(block, 54), dest = Read32(block, 58),
         value = Read32(block, 128);
   std::string text = ReadText(block, 212, 257);
@@ -133,7 +154,7 @@ EXPORT DWORD Router_SendMessage(DWORD message) {
     DeliverToClient(block, size, code, text, params);
   else if (!S().reply.empty() && size > 469)
     DeliverToClient(block, size, 0, text, params);
-  GlobalUnlock(message);
+  GlobalUnlock(BlockOf(message));
   return 0;
 }
 
@@ -156,22 +177,24 @@ EXPORT DWORD Router_PostMessage(DWORD message) {
 EXPORT DWORD Router_CreateMessage(DWORD kind, DWORD sender, DWORD third) {
   Record("CreateMessage(" + std::to_string(kind) + "," + std::to_string(sender) + "," +
          std::to_string(third) + ")");
-  return GlobalAlloc(GHND, 469 + S().parameterArea);
+  return MessageOf(GlobalAlloc(GHND, 469 + S().parameterArea));
 }
 EXPORT DWORD Router_DestroyMessage(DWORD message) {
   Record("DestroyMessage()");
-  return GlobalFree(message) == 0 ? 1 : 0;
+  HGLOBAL block = BlockOf(message);
+  S().blocks.erase(message);
+  return GlobalFree(block) == HGLOBAL{} ? 1 : 0;
 }
 EXPORT DWORD Router_RegisterModule(const char* name) { return Register(name ? name : ""); }
 EXPORT DWORD Router_DeRegisterModule(const char* name) {
   return S().modules.erase(name ? name : "") ? 1 : 0;
 }
 EXPORT DWORD Router_GetNextMessageFromQueue() { return 0; }
-EXPORT DWORD Router_SetClientMainWindowHandle(DWORD window) {
+EXPORT DWORD Router_SetClientMainWindowHandle(HWND window) {
   S().clientMainWindow = window;
   return 1;
 }
-EXPORT DWORD Router_GetClientMainWindowHandle() {
+EXPORT HWND Router_GetClientMainWindowHandle() {
   Record("GetClientMainWindowHandle()");
   return S().clientMainWindow;
 }
