@@ -189,21 +189,27 @@ struct bind_traits<double> {
   }
 };
 
-// Text and bytes are bound where they are, with their length: no copy and no terminator.
+// Text and bytes are bound where they are, with their length: no copy and no terminator. An
+// empty one points at a byte of its own, as a null value would be NULL.
+inline bound_value variable_value(SQLSMALLINT c_type, SQLSMALLINT sql_type, const void* data,
+                                  std::size_t size) {
+  static const char empty = 0;
+  return {c_type,
+          sql_type,
+          std::max<SQLULEN>(size, 1),
+          0,
+          data ? data : &empty,
+          static_cast<SQLLEN>(size)};
+}
+
 template <text T>
 struct bind_traits<T> {
   static bound_value shape() { return {SQL_C_CHAR, SQL_VARCHAR, 1}; }
   static bound_value describe(const T& value, slot&) {
-    static const char empty = 0;
     if constexpr (std::is_pointer_v<T>)
       if (!value) return shape();
     std::string_view s = value;
-    return {SQL_C_CHAR,
-            SQL_VARCHAR,
-            std::max<SQLULEN>(s.size(), 1),
-            0,
-            s.data() ? s.data() : &empty,
-            static_cast<SQLLEN>(s.size())};
+    return variable_value(SQL_C_CHAR, SQL_VARCHAR, s.data(), s.size());
   }
 };
 
@@ -211,14 +217,8 @@ template <bytes T>
 struct bind_traits<T> {
   static bound_value shape() { return {SQL_C_BINARY, SQL_VARBINARY, 1}; }
   static bound_value describe(const T& value, slot&) {
-    static const std::byte empty{};
     std::span<const std::byte> b = value;
-    return {SQL_C_BINARY,
-            SQL_VARBINARY,
-            std::max<SQLULEN>(b.size(), 1),
-            0,
-            b.data() ? b.data() : &empty,
-            static_cast<SQLLEN>(b.size())};
+    return variable_value(SQL_C_BINARY, SQL_VARBINARY, b.data(), b.size());
   }
 };
 
