@@ -193,16 +193,21 @@ void THstmt::PrepareGenerated(THstmt& Temp, SQLUSMALLINT Operation, std::string 
   Temp.Prepare();
 }
 
-// Binds a column's value of the row as parameter Number; the next number.
+// Binds a column's value of the row as parameter Number, declared as the driver described the
+// column (its SQL type, size and digits) and with its length, so that the value goes back as
+// it came; the next number.
 SQLUSMALLINT THstmt::BindColumn(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,
                                 SQLUSMALLINT Row, bool AsNull) {
-  SQLPOINTER value = AsNull ? nullptr : RowAddress(Column.Data.get(), Row, Column.CType);
-  if (Temp.UseExplicitTypes())
-    Temp.BindParamTyped(Number, Column.CType, value, Column.SqlType);
-  else
-    Temp.BindParam(Number, Column.CType, value);
-  // A binary value goes with its length, or the driver would read none of it.
-  if (value && Column.CType == SQL_C_BINARY) Temp.SetParamLength(Number, Column.Ind[Row - 1]);
+  SQLPOINTER value = nullptr;
+  // The driver only reads an input parameter.
+  if (!AsNull)
+    value =
+        Column.Data ? Column.Element(Row) : const_cast<std::byte*>(Column.RowStream(Row).Memory());
+  Temp.BindParameter(Number, Column.CType, value, Column.SqlType, Column.ColumnSize, Column.Digits,
+                     0);
+  if (value && (Column.CType == SQL_C_CHAR || Column.CType == SQL_C_BINARY))
+    Temp.SetParamLength(Number, Column.Data ? Column.Ind[Row - 1]
+                                            : static_cast<SQLLEN>(Column.RowStream(Row).Size()));
   return static_cast<SQLUSMALLINT>(Number + 1);
 }
 
@@ -276,8 +281,9 @@ void THstmt::ExecUpdateBlobs(const std::string& Condition, bool BindKeys, SQLUSM
     // One statement serves every long-data column.
     if (!temp) temp = TemporaryStatement();
     PrepareGenerated(*temp, roUpdate, text);
-    if (column.Ind[Row - 1] == SQL_NULL_DATA)
-      BindColumn(*temp, 1, column, Row, true);
+    // An empty value is no NULL, which is what an empty stream would send.
+    if (column.Ind[Row - 1] == SQL_NULL_DATA || column.RowStream(Row).Size() == 0)
+      BindColumn(*temp, 1, column, Row, column.Ind[Row - 1] == SQL_NULL_DATA);
     else
       temp->BindBlobParam(1, &column.RowStream(Row), column.CType == SQL_C_BINARY);
     if (BindKeys) BindKeyColumns(*temp, 2, Row);

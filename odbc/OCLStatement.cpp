@@ -158,6 +158,7 @@ void THstmt::DropColumns() {
   colNames_.clear();
   hasUnboundCols_ = false;
   colsBound_ = false;
+  rowByRow_ = false;
 }
 
 void THstmt::SethDbc(THdbc* Value) {

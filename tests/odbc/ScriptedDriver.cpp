@@ -548,6 +548,7 @@ std::string Value(const Param& param) {
       return "'" + std::string(text, static_cast<std::size_t>(length)) + "'";
     }
     case SQL_C_SLONG: return std::to_string(*static_cast<const SQLINTEGER*>(param.value));
+    case SQL_C_SBIGINT: return std::to_string(*static_cast<const SQLBIGINT*>(param.value));
     case SQL_C_DOUBLE:
       std::snprintf(number, sizeof number, "%g", *static_cast<const double*>(param.value));
       return number;
@@ -566,6 +567,7 @@ std::string Values(const Stmt* stmt) {
 SQLLEN Stride(const BoundColumn& column) {
   switch (column.ctype) {
     case SQL_C_SLONG: return sizeof(SQLINTEGER);
+    case SQL_C_SBIGINT: return sizeof(SQLBIGINT);
     case SQL_C_DOUBLE: return sizeof(double);
     default: return column.size;
   }
@@ -576,6 +578,10 @@ void Store(const BoundColumn& column, std::size_t element, const std::string& va
   SQLLEN& ind = column.ind[element];
   if (column.ctype == SQL_C_SLONG) {
     SQLINTEGER number = std::stoi(value);
+    std::memcpy(data, &number, sizeof number);
+    ind = sizeof number;
+  } else if (column.ctype == SQL_C_SBIGINT) {
+    SQLBIGINT number = std::stoll(value);
     std::memcpy(data, &number, sizeof number);
     ind = sizeof number;
   } else if (column.ctype == SQL_C_DOUBLE) {
@@ -622,6 +628,23 @@ EXPORT const char* ScriptedDriver_Log() { return driverLog.c_str(); }
 EXPORT SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT handle, SQLSMALLINT* count) {
   if (count) *count = SQLSMALLINT(ResultColumns(static_cast<Stmt*>(handle)).size());
   return SQL_SUCCESS;
+}
+
+// The scripted type, of no size and no decimal digits.
+EXPORT SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT handle, SQLUSMALLINT number, SQLCHAR* name,
+                                        SQLSMALLINT size, SQLSMALLINT* length, SQLSMALLINT* type,
+                                        SQLULEN* columnSize, SQLSMALLINT* digits,
+                                        SQLSMALLINT* nullable) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  Clear(stmt);
+  std::vector<std::string> columns = ResultColumns(stmt);
+  if (number < 1 || number > columns.size()) return Fail(stmt, "07009", "no such column");
+  std::vector<std::string> column = Split(columns[number - 1], ':');
+  if (type) *type = SQLSMALLINT(std::stoi(column.at(1)));
+  if (columnSize) *columnSize = 0;
+  if (digits) *digits = 0;
+  if (nullable) *nullable = SQL_NULLABLE;
+  return name ? CopyOut(column[0], name, size, length) : SQL_SUCCESS;
 }
 
 EXPORT SQLRETURN SQL_API SQLColAttribute(SQLHSTMT handle, SQLUSMALLINT number, SQLUSMALLINT field,
