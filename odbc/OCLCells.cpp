@@ -110,9 +110,16 @@ bool IsWhole64(double Value) {
 
 // The shortest text that reads back the same value, in that value's own type.
 template <class T>
-std::string Shortest(T Value, std::chars_format Format = std::chars_format::general) {
+std::string Shortest(T Value) {
   char text[64];
-  auto result = std::to_chars(text, text + sizeof text, Value, Format);
+  auto result = std::to_chars(text, text + sizeof text, Value);
+  return std::string(text, result.ptr);
+}
+
+// The same without an exponent, as a decimal column takes it.
+std::string ShortestFixed(double Value) {
+  char text[400];
+  auto result = std::to_chars(text, text + sizeof text, Value, std::chars_format::fixed);
   return std::string(text, result.ptr);
 }
 
@@ -493,7 +500,7 @@ void TCell::SetDouble(double Value) {
     case TValueKind::Float: return WriteFloat(Value, {});
     case TValueKind::Double: return Store(Value);
     case TValueKind::Text: return WriteBytes(Shortest(Value));
-    case TValueKind::Decimal: return WriteDecimal(Shortest(Value, std::chars_format::fixed));
+    case TValueKind::Decimal: return WriteDecimal(ShortestFixed(Value));
     case TValueKind::Integer:
     case TValueKind::Unsigned:
       if (!IsWhole64(Value)) Refuse(Shortest(Value) + " is not a whole number within 64 bits");
