@@ -4,6 +4,7 @@
 #include "tests/odbc/OdbcTestSupport.h"
 
 #include <cstring>
+#include <functional>
 #include <set>
 
 using namespace ocl;
@@ -357,6 +358,48 @@ TEST_F(PostgresFetchTest, TextInRowsetsOf1000IsReadWholeAndDeferredOnDemand) {
   EXPECT_EQ(deferred->Cell(2, 3).Stream().Size(), 32u * 3);
   EXPECT_EQ(deferred->Cell(2, 2).AsString().size(), 32u * 2);
   EXPECT_EQ(body.Loaded, (std::vector<bool>{false, true, true}));
+}
+
+// A float, a double or a decimal is written only where the column holds it unrounded.
+TEST_F(PostgresFetchTest, WritersRefuseWhatTheColumnWouldRound) {
+  ExecSql(*db_, "DROP TABLE IF EXISTS exact");
+  ExecSql(*db_, "CREATE TABLE exact (r REAL, d DOUBLE PRECISION, n NUMERIC(5,2))");
+  auto stmt = NewStatement(*db_, "SELECT r, d, n FROM exact");
+  stmt->Execute();
+  struct TWrite {
+    SQLUSMALLINT Column;
+    std::function<void(TCell&)> Write;
+    const char* Stored;  // null: refused
+  };
+  const TWrite writes[] = {
+      {1, [](TCell& c) { c.SetDouble(1e300); }, nullptr},
+      {1, [](TCell& c) { c.SetInteger(16777217); }, nullptr},
+      {1, [](TCell& c) { c.SetString("16777217"); }, nullptr},
+      {1, [](TCell& c) { c.SetDouble(0.1); }, "0.1"},
+      {1, [](TCell& c) { c.SetInteger(16777216); }, "16777216"},
+      {2, [](TCell& c) { c.SetInteger(9007199254740993); }, nullptr},
+      {2, [](TCell& c) { c.SetString("0.1000000000000000000001"); }, nullptr},
+      {2, [](TCell& c) { c.SetString(" 1e300 "); }, "1e+300"},
+      {3, [](TCell& c) { c.SetString("123.456"); }, nullptr},
+      {3, [](TCell& c) { c.SetString("1234.5"); }, nullptr},
+      {3, [](TCell& c) { c.SetDouble(0.125); }, nullptr},
+      {3, [](TCell& c) { c.SetInteger(1000); }, nullptr},
+      {3, [](TCell& c) { c.SetString("abc"); }, nullptr},
+      {3, [](TCell& c) { c.SetString("-123.40"); }, "-123.40"},
+      {3, [](TCell& c) { c.SetDouble(0.5); }, "0.5"},
+      {3, [](TCell& c) { c.SetInteger(999); }, "999"},
+  };
+  for (const TWrite& write : writes) {
+    TCell cell = stmt->Cell(write.Column, 1);
+    cell.SetNull();
+    if (!write.Stored) {
+      Raised<rtl::EConvertError>([&] { write.Write(cell); });
+      EXPECT_TRUE(cell.IsNull()) << write.Column;
+    } else {
+      write.Write(cell);
+      EXPECT_EQ(cell.AsString(), write.Stored);
+    }
+  }
 }
 
 TEST_F(PostgresFetchTest, AStaticCursorScrollsAndFetchesByBookmark) {

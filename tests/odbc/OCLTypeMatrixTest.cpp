@@ -249,53 +249,65 @@ TEST_P(TypeMatrixTest, WrittenThroughCellsAndParametersAsPlainSqlStoresIt) {
     cells->Insert();
   }
 
-  // Parameters named by the types the columns are read with: integers, floats and doubles as
-  // themselves, decimals, times, UUIDs and the rest as text, long data from streams.
+  // Parameters of the types the columns are read with: integers, floats and doubles as
+  // themselves, decimals, times, UUIDs and the rest as text, long data from streams; bound
+  // with named types (ids 201 on), and with the column's size and digits or as long data
+  // (ids 301 on; an empty stream would be NULL there).
   std::string markers = "?";
   for (std::size_t n = 0; n < matrix_.size(); ++n) markers += ", ?";
   auto insert = Statement("INSERT INTO matrix (id" + Columns() + ") VALUES (" + markers + ")");
   insert->Prepare();
-  std::vector<std::byte> numbers((matrix_.size() + 1) * 8);
+  std::vector<std::byte> numbers(matrix_.size() * 8);
   std::vector<std::string> texts(matrix_.size());
   std::vector<rtl::TMemoryStream> streams(matrix_.size());
-  for (int row = 0; row < Rows; ++row) {
-    std::int64_t id = 201 + row;
-    insert->BindParamTyped(1, SQL_C_SBIGINT, &id, SQL_BIGINT);
-    for (std::size_t n = 0; n < matrix_.size(); ++n) {
-      const TColRec& read = *cells->Columns()[n + 1];
-      auto number = static_cast<SQLUSMALLINT>(n + 2);
-      const TValue& value = matrix_[n].Values[row];
-      std::byte* slot = &numbers[n * 8];
-      if (!read.Data) {
-        streams[n] = rtl::TMemoryStream(value.value_or(""));
-        insert->BindParamTyped(number, read.CType, value ? &streams[n] : nullptr, read.SqlType);
-        continue;
+  for (bool typed : {true, false}) {
+    for (int row = 0; row < Rows; ++row) {
+      std::int64_t id = (typed ? 201 : 301) + row;
+      insert->BindParamTyped(1, SQL_C_SBIGINT, &id, SQL_BIGINT);
+      for (std::size_t n = 0; n < matrix_.size(); ++n) {
+        const TColRec& read = *cells->Columns()[n + 1];
+        auto number = static_cast<SQLUSMALLINT>(n + 2);
+        const TValue& value = matrix_[n].Values[row];
+        SQLPOINTER buffer = &numbers[n * 8];
+        if (read.CType == SQL_C_SBIGINT && value) {
+          std::int64_t integer = std::stoll(*value);
+          std::memcpy(buffer, &integer, sizeof integer);
+        } else if (read.CType == SQL_C_DOUBLE && value) {
+          double real = std::stod(*value);
+          std::memcpy(buffer, &real, sizeof real);
+        } else if (read.CType == SQL_C_FLOAT && value) {
+          float single = std::stof(*value);
+          std::memcpy(buffer, &single, sizeof single);
+        } else if (!read.Data) {
+          streams[n] = rtl::TMemoryStream(value.value_or(""));
+          buffer = streams[n].Memory();
+        } else {
+          texts[n] = value.value_or("");
+          buffer = texts[n].data();
+        }
+        if (!value) buffer = nullptr;
+        bool binary = read.CType == SQL_C_BINARY;
+        if (!read.Data && typed)
+          insert->BindParamTyped(number, read.CType, value ? &streams[n] : nullptr, read.SqlType);
+        else if (!read.Data && value && !value->empty())
+          insert->BindBlobParam(number, &streams[n], binary);
+        else if (typed)
+          insert->BindParamTyped(number, read.CType, buffer, read.SqlType);
+        else
+          insert->BindParameter(number, read.CType, buffer, read.SqlType, read.ColumnSize,
+                                read.Digits, 0);
+        if (value && (read.CType == SQL_C_CHAR || binary) && (read.Data || value->empty()))
+          insert->SetParamLength(number, static_cast<SQLLEN>(value->size()));
       }
-      SQLPOINTER buffer = slot;
-      if (read.CType == SQL_C_SBIGINT && value) {
-        std::int64_t integer = std::stoll(*value);
-        std::memcpy(slot, &integer, sizeof integer);
-      } else if (read.CType == SQL_C_DOUBLE && value) {
-        double real = std::stod(*value);
-        std::memcpy(slot, &real, sizeof real);
-      } else if (read.CType == SQL_C_FLOAT && value) {
-        float single = std::stof(*value);
-        std::memcpy(slot, &single, sizeof single);
-      } else {
-        texts[n] = value.value_or("");
-        buffer = texts[n].data();
-      }
-      insert->BindParamTyped(number, read.CType, value ? buffer : nullptr, read.SqlType);
-      if (value && read.CType == SQL_C_CHAR)
-        insert->SetParamLength(number, static_cast<SQLLEN>(texts[n].size()));
+      insert->Execute();
     }
-    insert->Execute();
   }
 
   for (int row = 1; row <= Rows; ++row) {
     std::vector<std::string> stored = Stored(row);
     EXPECT_EQ(Stored(100 + row), stored) << "cells, row " << row;
-    EXPECT_EQ(Stored(200 + row), stored) << "parameters, row " << row;
+    EXPECT_EQ(Stored(200 + row), stored) << "named types, row " << row;
+    EXPECT_EQ(Stored(300 + row), stored) << "described sizes and long data, row " << row;
   }
 }
 
