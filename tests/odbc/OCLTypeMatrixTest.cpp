@@ -314,7 +314,7 @@ TEST_P(TypeMatrixTest, WrittenThroughCellsAndParametersAsPlainSqlStoresIt) {
 TEST_P(TypeMatrixTest, ARowWrittenBackWithOneColumnChangedKeepsEveryOther) {
   std::vector<std::vector<std::string>> before;
   for (int row = 1; row <= Rows; ++row) before.push_back(Stored(row));
-  // Row by row, long data written back too; then as one rowset, through generated statements.
+  // Row by row, long data written back too; then as one rowset.
   auto single = Statement("SELECT id, note" + Columns() + " FROM matrix ORDER BY id");
   single->Execute();
   single->SetPrimary(1);
@@ -323,7 +323,9 @@ TEST_P(TypeMatrixTest, ARowWrittenBackWithOneColumnChangedKeepsEveryOther) {
     single->Update();
   }
   auto rowset = Statement("SELECT id, note" + Columns() + " FROM matrix ORDER BY id", 1000);
-  rowset->SetSkipByPosition(true);
+  // SQLite's static cursor offers positioned updates, which its rowsets with long data, filled
+  // row by row, cannot use: the driver's cursor holds the last row only.
+  if (Sqlite()) rowset->SetCursorType(SQL_CURSOR_STATIC);
   rowset->Execute();
   rowset->SetPrimary(1);
   ASSERT_TRUE(rowset->Fetch());
