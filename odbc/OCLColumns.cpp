@@ -100,7 +100,10 @@ void THstmt::BindCols() {
   for (SQLUSMALLINT n = 1; n <= colCount_; ++n) BindColumn(n);
   rowStatus_ = AppendRowArray();
   rowMarks_ = AppendRowArray();
-  rowByRow_ = hasUnboundCols_ && rowSetSize_ > 1 && !ReadsInsideRowsets();
+  // Long data in a rowset of several rows: read as each row comes where the driver cannot
+  // reach the rows of a rowset, or need not (a forward-only cursor, nothing deferred).
+  rowByRow_ = hasUnboundCols_ && rowSetSize_ > 1 &&
+              ((cursorType_ == SQL_CURSOR_FORWARD_ONLY && !blobDeferral_) || !ReadsInsideRowsets());
   if (rowByRow_)
     BindToDriverRow();
   else

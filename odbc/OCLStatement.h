@@ -174,8 +174,9 @@ class THstmt : public THbase {
   // where the driver cannot reach the row any more (inside a rowset of a driver that reads
   // data only at the row it fetched last).
   bool ReadWholeValue(SQLUSMALLINT Column, SQLULEN Row);
-  // A rowset with long data, on a driver that reads it only at the row it fetched last, is
-  // filled one row at a time.
+  // A rowset with long data is filled one row at a time on a forward-only cursor without
+  // BlobDeferral, and on a driver that reads data only at the row it fetched last; decided
+  // when the columns are bound.
   bool FillsRowByRow() const { return rowByRow_; }
 
   // Typed access to the values of the rowset (OCLCells.h), rows counted from 1; and the rows
