@@ -280,6 +280,33 @@ TEST_F(SqliteFetchTest, ColumnsAreBoundByTheTable) {
   EXPECT_EQ(stmt->RowMark(11), 0);
 }
 
+// Filled row by row, a rowset starts only where the driver can find its first row.
+TEST_F(SqliteFetchTest, ARowsetFilledRowByRowMovesForward) {
+  ExecSql(*db_, "CREATE TABLE notes (id INTEGER, body TEXT)");
+  for (int i = 1; i <= 5; ++i)
+    ExecSql(*db_,
+            "INSERT INTO notes VALUES (" + std::to_string(i) + ", '" + Pattern(i * 5000, i) + "')");
+  auto stmt = NewStatement(*db_, "SELECT id, body FROM notes ORDER BY id", 2);
+  stmt->SetCursorType(SQL_CURSOR_STATIC);
+  stmt->Execute();
+  auto rowset = [&](SQLSMALLINT orientation, SQLLEN offset) {
+    std::vector<std::int64_t> ids;
+    if (!stmt->FetchScroll(orientation, offset)) return ids;
+    for (SQLULEN row = 1; row <= stmt->RowsFetched(); ++row) {
+      ids.push_back(stmt->Cell(1, row).AsInteger());
+      EXPECT_EQ(stmt->Cell(2, row).AsString(), Pattern(ids.back() * 5000, ids.back()));
+    }
+    return ids;
+  };
+  EXPECT_EQ(rowset(SQL_FETCH_ABSOLUTE, 4), (std::vector<std::int64_t>{4, 5}));
+  EXPECT_TRUE(stmt->FillsRowByRow());
+  EXPECT_EQ(rowset(SQL_FETCH_FIRST, 0), (std::vector<std::int64_t>{1, 2}));
+  EXPECT_EQ(rowset(SQL_FETCH_NEXT, 0), (std::vector<std::int64_t>{3, 4}));
+  for (SQLSMALLINT orientation : {SQL_FETCH_PRIOR, SQL_FETCH_LAST, SQL_FETCH_RELATIVE})
+    Raised<rtl::Exception>([&] { stmt->FetchScroll(orientation, -1); });
+  Raised<rtl::Exception>([&] { stmt->FetchScroll(SQL_FETCH_ABSOLUTE, -1); });
+}
+
 TEST_F(SqliteFetchTest, CellsConvertWhereItMakesSenseAndRefuseOtherwise) {
   ExecSql(*db_, "CREATE TABLE t (name VARCHAR(20), num SMALLINT, price DOUBLE, day DATE)");
   ExecSql(*db_, "INSERT INTO t VALUES ('abc', 12, 2.5, '2024-01-31')");
