@@ -34,9 +34,28 @@ void Fill(const TDriver& Driver) {
           ") INSERT INTO fetch_rows SELECT x, 'fetched row number ' || x, x * 0.25 FROM c");
 }
 
-void Check(benchmark::State& State, const std::vector<TFetchedRow>& Fetched) {
+template <class TRow>
+void Check(benchmark::State& State, const std::vector<TRow>& Fetched) {
   if (Fetched.size() != Rows()) State.SkipWithError("not every row was fetched");
   benchmark::DoNotOptimize(Fetched.data());
+}
+
+// The library's side: the rows of a query in rowsets of 1,000 through Rows() and typed cells,
+// each made a TRow by Take.
+template <class TRow, class TTake>
+void LibraryRows(benchmark::State& State, const TDriver& Driver, const char* Sql, TTake Take) {
+  ocl::THdbc& db = SharedLibraryConnection(Driver);
+  for (auto _ : State) {
+    std::unique_ptr<ocl::THstmt> stmt(rtl::TComponent::Create<ocl::THstmt>(nullptr));
+    stmt->SethDbc(&db);
+    stmt->SetRowSetSize(RowSet);
+    stmt->SetSQL(Sql);
+    stmt->Execute();
+    std::vector<TRow> rows;
+    rows.reserve(Rows());
+    for (auto& row : stmt->Rows()) rows.push_back(Take(row));
+    Check(State, rows);
+  }
 }
 
 void Raw(benchmark::State& State, const TDriver& Driver) {
@@ -76,19 +95,9 @@ void Raw(benchmark::State& State, const TDriver& Driver) {
 }
 
 void Library(benchmark::State& State, const TDriver& Driver) {
-  ocl::THdbc& db = SharedLibraryConnection(Driver);
-  for (auto _ : State) {
-    std::unique_ptr<ocl::THstmt> stmt(rtl::TComponent::Create<ocl::THstmt>(nullptr));
-    stmt->SethDbc(&db);
-    stmt->SetRowSetSize(RowSet);
-    stmt->SetSQL(Select);
-    stmt->Execute();
-    std::vector<TFetchedRow> rows;
-    rows.reserve(Rows());
-    for (auto& row : stmt->Rows())
-      rows.push_back({row[1].AsInteger(), row[2].AsString(), row[3].AsDouble()});
-    Check(State, rows);
-  }
+  LibraryRows<TFetchedRow>(State, Driver, Select, [](ocl::TRowView& row) {
+    return TFetchedRow{row[1].AsInteger(), row[2].AsString(), row[3].AsDouble()};
+  });
 }
 
 struct TTextRow {
@@ -106,11 +115,6 @@ void FillText(const TDriver& Driver) {
           std::to_string(Rows()) +
           ") INSERT INTO fetch_text SELECT x, 'the text of row number ' || x || ', long enough "
           "to stand for a note or a description that a table of this kind holds' FROM c");
-}
-
-void CheckText(benchmark::State& State, const std::vector<TTextRow>& Fetched) {
-  if (Fetched.size() != Rows()) State.SkipWithError("not every row was fetched");
-  benchmark::DoNotOptimize(Fetched.data());
 }
 
 // The text in pieces into the row, as long as the driver says more is to come.
@@ -148,23 +152,14 @@ void RawText(benchmark::State& State, const TDriver& Driver) {
       rows.push_back({idInd == SQL_NULL_DATA ? 0 : id, GetText(stmt)});
     }
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-    CheckText(State, rows);
+    Check(State, rows);
   }
 }
 
 void LibraryText(benchmark::State& State, const TDriver& Driver) {
-  ocl::THdbc& db = SharedLibraryConnection(Driver);
-  for (auto _ : State) {
-    std::unique_ptr<ocl::THstmt> stmt(rtl::TComponent::Create<ocl::THstmt>(nullptr));
-    stmt->SethDbc(&db);
-    stmt->SetRowSetSize(RowSet);
-    stmt->SetSQL(SelectText);
-    stmt->Execute();
-    std::vector<TTextRow> rows;
-    rows.reserve(Rows());
-    for (auto& row : stmt->Rows()) rows.push_back({row[1].AsInteger(), row[2].AsString()});
-    CheckText(State, rows);
-  }
+  LibraryRows<TTextRow>(State, Driver, SelectText, [](ocl::TRowView& row) {
+    return TTextRow{row[1].AsInteger(), row[2].AsString()};
+  });
 }
 
 const TWorkload workload([] {

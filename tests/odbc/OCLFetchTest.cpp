@@ -9,19 +9,10 @@
 
 using namespace ocl;
 using ocl_test::ExecSql;
+using ocl_test::NewStatement;
 using ocl_test::Raised;
 
 namespace {
-
-std::unique_ptr<THstmt> NewStatement(THdbc& db, const std::string& sql,
-                                     SQLUINTEGER rowSetSize = 1) {
-  std::unique_ptr<THstmt> stmt(rtl::TComponent::Create<THstmt>(nullptr));
-  stmt->SetName("Query");
-  stmt->SethDbc(&db);
-  stmt->SetRowSetSize(rowSetSize);
-  stmt->SetSQL(sql);
-  return stmt;
-}
 
 std::string Pattern(std::size_t size, int step) {
   std::string bytes(size, '\0');

@@ -170,12 +170,7 @@ class TypeMatrixTest : public ocl_test::OdbcTest,
   }
 
   std::unique_ptr<THstmt> Statement(const std::string& sql, SQLUINTEGER rowSetSize = 1) {
-    std::unique_ptr<THstmt> stmt(rtl::TComponent::Create<THstmt>(nullptr));
-    stmt->SetName("Matrix");
-    stmt->SethDbc(db_.get());
-    stmt->SetRowSetSize(rowSetSize);
-    stmt->SetSQL(sql);
-    return stmt;
+    return ocl_test::NewStatement(*db_, sql, rowSetSize, "Matrix");
   }
 
   std::string Columns() const {

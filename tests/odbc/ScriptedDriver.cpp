@@ -537,6 +537,15 @@ std::vector<std::string> ResultColumns(const Stmt* stmt) {
   return HasResult(stmt) ? Split(Script(stmt->dbc, "Columns"), ',') : std::vector<std::string>();
 }
 
+// The scripted column of that number as its name and type; false when there is none.
+bool FindColumn(Stmt* stmt, SQLUSMALLINT number, std::vector<std::string>& column) {
+  Clear(stmt);
+  std::vector<std::string> columns = ResultColumns(stmt);
+  if (number < 1 || number > columns.size()) return false;
+  column = Split(columns[number - 1], ':');
+  return true;
+}
+
 std::string Value(const Param& param) {
   if (!param.value || (param.ind && *param.ind == SQL_NULL_DATA)) return "NULL";
   if (AtExecution(param)) return "DATA_AT_EXEC";
@@ -636,10 +645,8 @@ EXPORT SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT handle, SQLUSMALLINT number, SQ
                                         SQLULEN* columnSize, SQLSMALLINT* digits,
                                         SQLSMALLINT* nullable) {
   auto* stmt = static_cast<Stmt*>(handle);
-  Clear(stmt);
-  std::vector<std::string> columns = ResultColumns(stmt);
-  if (number < 1 || number > columns.size()) return Fail(stmt, "07009", "no such column");
-  std::vector<std::string> column = Split(columns[number - 1], ':');
+  std::vector<std::string> column;
+  if (!FindColumn(stmt, number, column)) return Fail(stmt, "07009", "no such column");
   if (type) *type = SQLSMALLINT(std::stoi(column.at(1)));
   if (columnSize) *columnSize = 0;
   if (digits) *digits = 0;
@@ -651,10 +658,8 @@ EXPORT SQLRETURN SQL_API SQLColAttribute(SQLHSTMT handle, SQLUSMALLINT number, S
                                          SQLPOINTER text, SQLSMALLINT size, SQLSMALLINT* length,
                                          SQLLEN* value) {
   auto* stmt = static_cast<Stmt*>(handle);
-  Clear(stmt);
-  std::vector<std::string> columns = ResultColumns(stmt);
-  if (number < 1 || number > columns.size()) return Fail(stmt, "07009", "no such column");
-  std::vector<std::string> column = Split(columns[number - 1], ':');
+  std::vector<std::string> column;
+  if (!FindColumn(stmt, number, column)) return Fail(stmt, "07009", "no such column");
   switch (field) {
     case SQL_DESC_NAME: return CopyOut(column[0], text, size, length);
     case SQL_DESC_TABLE_NAME: return CopyOut(Script(stmt->dbc, "Table"), text, size, length);
