@@ -169,6 +169,7 @@ void THstmt::DropColumns() {
   hasUnboundCols_ = false;
   colsBound_ = false;
   rowset_ = {};
+  rowByRow_ = false;
 }
 
 void THstmt::SethDbc(THdbc* Value) {
