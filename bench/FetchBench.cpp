@@ -1,10 +1,13 @@
 // Fetching Rows() rows (INTEGER, VARCHAR(40), DOUBLE) in rowsets of 1,000 into a vector of
 // rows: with plain ODBC calls, through the library's range of rows and typed cells, and as typed
-// rows of the C++ interface.
+// rows of the C++ interface. And the same for rows with a TEXT column, long data: the plain side
+// fetches row by row and gets each text whole with SQLGetData, the one way that reads every value
+// whole on both drivers; the library fetches rowsets of 1,000 (SQLite's are filled row by row).
 
 #include "bench/BenchSupport.h"
 
 #include <cstdint>
+#include <tuple>
 #include <stdexcept>
 
 namespace bench {
@@ -32,9 +35,28 @@ void Fill(const TDriver& Driver) {
           ") INSERT INTO fetch_rows SELECT x, 'fetched row number ' || x, x * 0.25 FROM c");
 }
 
-void Check(benchmark::State& State, const std::vector<TFetchedRow>& Fetched) {
+template <class TRow>
+void Check(benchmark::State& State, const std::vector<TRow>& Fetched) {
   if (Fetched.size() != Rows()) State.SkipWithError("not every row was fetched");
   benchmark::DoNotOptimize(Fetched.data());
+}
+
+// The library's side: the rows of a query in rowsets of 1,000 through Rows() and typed cells,
+// each made a TRow by Take.
+template <class TRow, class TTake>
+void LibraryRows(benchmark::State& State, const TDriver& Driver, const char* Sql, TTake Take) {
+  ocl::THdbc& db = SharedLibraryConnection(Driver);
+  for (auto _ : State) {
+    std::unique_ptr<ocl::THstmt> stmt(rtl::TComponent::Create<ocl::THstmt>(nullptr));
+    stmt->SethDbc(&db);
+    stmt->SetRowSetSize(RowSet);
+    stmt->SetSQL(Sql);
+    stmt->Execute();
+    std::vector<TRow> rows;
+    rows.reserve(Rows());
+    for (auto& row : stmt->Rows()) rows.push_back(Take(row));
+    Check(State, rows);
+  }
 }
 
 void Raw(benchmark::State& State, const TDriver& Driver) {
@@ -74,36 +96,103 @@ void Raw(benchmark::State& State, const TDriver& Driver) {
 }
 
 void Library(benchmark::State& State, const TDriver& Driver) {
-  ocl::THdbc& db = SharedLibraryConnection(Driver);
+  LibraryRows<TFetchedRow>(State, Driver, Select, [](ocl::TRowView& row) {
+    return TFetchedRow{row[1].AsInteger(), row[2].AsString(), row[3].AsDouble()};
+  });
+}
+
+struct TTextRow {
+  std::int64_t Id;
+  std::string Body;
+};
+
+const char* const SelectText = "SELECT id, body FROM fetch_text";
+
+void FillText(const TDriver& Driver) {
+  TRawConnection db(Driver);
+  db.Exec("DROP TABLE IF EXISTS fetch_text");
+  db.Exec("CREATE TABLE fetch_text (id INTEGER, body TEXT)");
+  db.Exec("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < " +
+          std::to_string(Rows()) +
+          ") INSERT INTO fetch_text SELECT x, 'the text of row number ' || x || ', long enough "
+          "to stand for a note or a description that a table of this kind holds' FROM c");
+}
+
+// The text in pieces into the row, as long as the driver says more is to come.
+std::string GetText(SQLHSTMT Stmt) {
+  std::string text;
+  char piece[4096];
+  for (;;) {
+    SQLLEN length = 0;
+    SQLRETURN ret = SQLGetData(Stmt, 2, SQL_C_CHAR, piece, sizeof piece, &length);
+    if (ret == SQL_NO_DATA || length == SQL_NULL_DATA) return text;
+    Ensure(ret, SQL_HANDLE_STMT, Stmt);
+    bool more = ret == SQL_SUCCESS_WITH_INFO;
+    text.append(piece, more || length == SQL_NO_TOTAL ? sizeof piece - 1
+                                                      : static_cast<std::size_t>(length));
+    if (!more) return text;
+  }
+}
+
+void RawText(benchmark::State& State, const TDriver& Driver) {
+  TRawConnection& db = SharedRawConnection(Driver);
   for (auto _ : State) {
-    std::unique_ptr<ocl::THstmt> stmt(rtl::TComponent::Create<ocl::THstmt>(nullptr));
-    stmt->SethDbc(&db);
-    stmt->SetRowSetSize(RowSet);
-    stmt->SetSQL(Select);
-    stmt->Execute();
-    std::vector<TFetchedRow> rows;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    Ensure(SQLAllocHandle(SQL_HANDLE_STMT, db.Dbc(), &stmt), SQL_HANDLE_DBC, db.Dbc());
+    std::string text = SelectText;
+    Ensure(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQL_HANDLE_STMT,
+           stmt);
+    std::int64_t id = 0;
+    SQLLEN idInd = 0;
+    SQLBindCol(stmt, 1, SQL_C_SBIGINT, &id, 0, &idInd);
+    std::vector<TTextRow> rows;
     rows.reserve(Rows());
-    for (auto& row : stmt->Rows())
-      rows.push_back({row[1].AsInteger(), row[2].AsString(), row[3].AsDouble()});
+    SQLRETURN ret;
+    while ((ret = SQLFetch(stmt)) != SQL_NO_DATA) {
+      Ensure(ret, SQL_HANDLE_STMT, stmt);
+      rows.push_back({idInd == SQL_NULL_DATA ? 0 : id, GetText(stmt)});
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    Check(State, rows);
+  }
+}
+
+void LibraryText(benchmark::State& State, const TDriver& Driver) {
+  LibraryRows<TTextRow>(State, Driver, SelectText, [](ocl::TRowView& row) {
+    return TTextRow{row[1].AsInteger(), row[2].AsString()};
+  });
+}
+
+// The C++ interface's side: the rows of a query as tuples of the Columns, each made a TRow.
+template <class TRow, class... Columns>
+void ModernRows(benchmark::State& State, const TDriver& Driver, const char* Sql) {
+  ocl::sql::connection& db = SharedModernConnection(Driver);
+  for (auto _ : State) {
+    std::vector<TRow> rows;
+    rows.reserve(Rows());
+    for (auto&& row : db.query<Columns...>(Sql))
+      std::apply([&](auto&... values) { rows.emplace_back(std::move(values)...); }, row);
     Check(State, rows);
   }
 }
 
 void Modern(benchmark::State& State, const TDriver& Driver) {
-  ocl::sql::connection& db = SharedModernConnection(Driver);
-  for (auto _ : State) {
-    std::vector<TFetchedRow> rows;
-    rows.reserve(Rows());
-    for (auto [id, name, amount] : db.query<std::int64_t, std::string, double>(Select))
-      rows.emplace_back(id, std::move(name), amount);
-    Check(State, rows);
-  }
+  ModernRows<TFetchedRow, std::int64_t, std::string, double>(State, Driver, Select);
+}
+
+void ModernText(benchmark::State& State, const TDriver& Driver) {
+  ModernRows<TTextRow, std::int64_t, std::string>(State, Driver, SelectText);
 }
 
 const TWorkload workload([] {
-  for (const TDriver& driver : Drivers()) Fill(driver);
+  for (const TDriver& driver : Drivers()) {
+    Fill(driver);
+    FillText(driver);
+  }
   RegisterPair("fetch", Raw, Library);
   RegisterSide("fetch", "modern", Modern);
+  RegisterPair("fetchText", RawText, LibraryText);
+  RegisterSide("fetchText", "modern", ModernText);
 });
 
 }  // namespace

@@ -12,18 +12,21 @@
 
 namespace ocl {
 
-// One value of the rowset, rows counted from 1. Reading converts where that makes sense and
-// raises rtl::EConvertError, naming column and row, where it does not. A character or binary
-// value cut to its buffer is never read as if it were whole: reading it raises rtl::Exception
-// with the remedy. NULL reads as an empty text, 0 or an empty value (IsNull tells). Long data
-// that BlobDeferral left unread is read on first access.
+// One value of the rowset, rows counted from 1, as the database holds it: integers in 64 bits,
+// decimals, dates and times in the driver's text (AsString), floats and doubles as the
+// shortest text that reads back the same. Reading converts where that makes sense and raises
+// rtl::EConvertError, naming column and row, where it does not. A character or binary value
+// longer than its buffer is read whole where the driver still reaches its row, and is never
+// read as if the buffer held all of it: where it cannot be had, reading it raises
+// rtl::Exception with the remedy. NULL reads as an empty text, 0 or an empty value (IsNull
+// tells). Long data that BlobDeferral left unread is read on first access.
 class TCell {
  public:
   TCell(THstmt& Statement, SQLUSMALLINT Column, SQLULEN Row)
       : stmt_(&Statement), column_(Column), row_(Row) {
     if (!Statement.ColsBound() || Column < 1 || Column > Statement.ColNames().size() || Row < 1 ||
         Row > Statement.RowSetSize())
-      Settle();
+      RequireBoundCell();
     rec_ = Statement.Columns()[Column - 1].get();
   }
 
@@ -31,7 +34,8 @@ class TCell {
   SQLULEN Row() const { return row_; }
   // The length of the value in bytes, or SQL_NULL_DATA, or SQL_NO_TOTAL.
   SQLLEN Indicator() const { return rec_->Ind[row_ - 1]; }
-  // The value is longer than its buffer, which holds only its start.
+  // The value is longer than its buffer, which holds only its start (read whole, it is in the
+  // row's stream of the column).
   bool IsCut() const;
   bool IsLongData() const { return !rec_->Data; }
 
@@ -50,9 +54,10 @@ class TCell {
   // The value of a long-data cell.
   rtl::TMemoryStream& Stream();
 
-  // Fill the buffer and indicator (a long-data cell: its stream). A value that does not fit
-  // (a text above the 255 characters of a character buffer, a number beyond the column's
-  // type) is refused, never cut.
+  // Fill the buffer and indicator (a long-data cell: its stream). A value the column cannot
+  // hold exactly is refused, never cut or rounded: a text longer than its buffer, a number a
+  // REAL or DOUBLE would round, a decimal with more digits than the column's precision and
+  // scale.
   void SetNull();
   void SetString(std::string_view Value);
   void SetInteger(std::int64_t Value);
@@ -64,17 +69,19 @@ class TCell {
 
  private:
   // Binds the columns when they are not bound; raises for a cell outside the rowset.
-  void Settle();
-  std::byte* Element() const { return RowAddress(rec_->Data.get(), row_, rec_->CType); }
+  void RequireBoundCell();
+  std::byte* Element() const { return rec_->Element(row_); }
   SQLLEN& Ind() const { return rec_->Ind[row_ - 1]; }
   void Load();
   // A character or binary value (bound or long) without a copy.
   std::string_view Bytes();
-  void WriteBytes(std::string_view Value, std::size_t Capacity);
-  template <class T>
-  void StoreInteger(std::int64_t Value);
+  void WriteBytes(std::string_view Value);
+  void WriteDecimal(std::string_view Value);
+  void WriteFloat(double Value, std::string_view Given);
+  void WriteDouble(double Value, std::string_view Given);
   template <class T>
   void Store(const T& Value);
+  const char* Kind() const;
   std::string Where() const;
   [[noreturn]] void Refuse(const std::string& What) const;
   [[noreturn]] void RefuseCut() const;

@@ -11,42 +11,73 @@ namespace ocl {
 
 namespace {
 
+// A value of more bytes than this gets no buffer in the rowset: its column is long data, each
+// value read whole into a stream. Up to it, a text or binary column's buffer holds the column's
+// described size.
+constexpr SQLULEN MaxBufferedValue = 4096;
+// The least buffer of a text or binary column, and the one of a column of unknown size.
+constexpr SQLLEN ShortValue = 256;
+// Dates and times as text, with a fraction of nine digits, a zone or an era.
+constexpr SQLLEN DateTimeText = 64;
+
 struct TColumnBinding {
   SQLSMALLINT CType;
-  SQLLEN BufferLength;
+  SQLLEN Size;    // bytes of one row's element
   bool LongData;  // no buffer: read into a stream
 };
 
-bool IsIntegerType(SQLSMALLINT SqlType) {
-  return SqlType == SQL_TINYINT || SqlType == SQL_SMALLINT || SqlType == SQL_INTEGER ||
-         SqlType == SQL_BIGINT;
+TColumnBinding Fixed(SQLSMALLINT CType) { return {CType, CTypeSize(CType), false}; }
+
+// A text of that many characters, four bytes each at most (UTF-8), and its NUL. A long type of
+// unknown size is long data; another type of unknown size gets the short buffer.
+TColumnBinding Text(SQLULEN Characters, bool LongType) {
+  if (Characters == 0 && !LongType) return {SQL_C_CHAR, ShortValue, false};
+  if (Characters == 0 || Characters > MaxBufferedValue / 4) return {SQL_C_CHAR, 0, true};
+  return {SQL_C_CHAR, std::max<SQLLEN>(ShortValue, 4 * static_cast<SQLLEN>(Characters) + 1), false};
 }
 
-TColumnBinding Fixed(SQLSMALLINT CType) { return {CType, 0, false}; }
+TColumnBinding Binary(SQLULEN Bytes, bool LongType) {
+  if (Bytes == 0 && !LongType) return {SQL_C_BINARY, ShortValue, false};
+  if (Bytes == 0 || Bytes > MaxBufferedValue) return {SQL_C_BINARY, 0, true};
+  return {SQL_C_BINARY, std::max<SQLLEN>(ShortValue, static_cast<SQLLEN>(Bytes)), false};
+}
 
-// C type and buffer length by the column's SQL type. Every type without a buffer of its own
-// is long data, read as text or bytes.
-TColumnBinding ColumnBinding(SQLSMALLINT SqlType, bool Unsigned) {
+// A decimal of that many digits as text: sign, point, a leading zero and the NUL beside them.
+TColumnBinding Decimal(SQLULEN Digits) {
+  if (Digits > MaxBufferedValue) return {SQL_C_CHAR, 0, true};
+  return {SQL_C_CHAR, std::max<SQLLEN>(DateTimeText, static_cast<SQLLEN>(Digits) + 4), false};
+}
+
+// C type and buffer by the column's SQL type and size (0: unknown). Each value comes whole
+// and unchanged: integers in 64 bits (SQLite's driver gives any integer column 64-bit values,
+// and cuts them to a smaller buffer without a word), decimals and dates in the driver's text
+// (a double has too few digits, a time structure no fraction), every type without a C type of
+// its own (uuid, interval, json, arrays, the driver's own) as text.
+TColumnBinding ColumnBinding(SQLSMALLINT SqlType, SQLULEN Size, bool Unsigned) {
   switch (SqlType) {
     case SQL_CHAR:
-    case SQL_VARCHAR: return {SQL_C_CHAR, 256, false};
+    case SQL_VARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR: return Text(Size, false);
+    case SQL_LONGVARCHAR:
+    case SQL_WLONGVARCHAR: return Text(Size, true);
     case SQL_BINARY:
-    case SQL_VARBINARY: return {SQL_C_BINARY, 256, false};
+    case SQL_VARBINARY: return Binary(Size, false);
+    case SQL_LONGVARBINARY: return Binary(Size, true);
     case SQL_REAL: return Fixed(SQL_C_FLOAT);
     case SQL_DOUBLE:
-    case SQL_FLOAT:
+    case SQL_FLOAT: return Fixed(SQL_C_DOUBLE);
     case SQL_DECIMAL:
-    case SQL_NUMERIC: return Fixed(SQL_C_DOUBLE);
-    case SQL_BIT: return Fixed(SQL_C_BIT);
-    case SQL_TINYINT: return Fixed(Unsigned ? SQL_C_UTINYINT : SQL_C_STINYINT);
-    case SQL_SMALLINT: return Fixed(Unsigned ? SQL_C_USHORT : SQL_C_SSHORT);
-    case SQL_INTEGER: return Fixed(Unsigned ? SQL_C_ULONG : SQL_C_SLONG);
+    case SQL_NUMERIC: return Decimal(Size);
+    case SQL_BIT:
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER: return Fixed(SQL_C_SBIGINT);
     case SQL_BIGINT: return Fixed(Unsigned ? SQL_C_UBIGINT : SQL_C_SBIGINT);
     case SQL_TYPE_DATE:
     case SQL_TYPE_TIME:
-    case SQL_TYPE_TIMESTAMP: return Fixed(SqlType);
-    case SQL_LONGVARCHAR: return {SQL_C_CHAR, 0, true};
-    default: return {SQL_C_BINARY, 0, true};
+    case SQL_TYPE_TIMESTAMP: return {SQL_C_CHAR, DateTimeText, false};
+    default: return Text(Size, true);
   }
 }
 
@@ -69,7 +100,14 @@ void THstmt::BindCols() {
   for (SQLUSMALLINT n = 1; n <= colCount_; ++n) BindColumn(n);
   rowStatus_ = AppendRowArray();
   rowMarks_ = AppendRowArray();
-  BindBookmarkColumn();
+  // Long data in a rowset of several rows: read as each row comes where the driver cannot
+  // reach the rows of a rowset, or need not (a forward-only cursor, nothing deferred).
+  rowByRow_ = hasUnboundCols_ && rowSetSize_ > 1 &&
+              ((cursorType_ == SQL_CURSOR_FORWARD_ONLY && !blobDeferral_) || !ReadsInsideRowsets());
+  if (rowByRow_)
+    BindToDriverRow();
+  else
+    BindBookmarkColumn();
   // With several rows a rowset, the row operations leave long data alone.
   if (hasUnboundCols_ && rowSetSize_ > 1) hasUnboundCols_ = false;
   SetRowArrayAttributes();
@@ -86,34 +124,53 @@ void THstmt::DropLeftoverColumns() {
   DropColumns();
 }
 
-void THstmt::BindColumn(SQLUSMALLINT Column) {
+// The column as the driver describes it, or with the SQL type the caller named. A named type
+// says nothing of the size: a long type then is long data, read whole, whatever the driver
+// said. Fills the record's types and element size (0 for long data).
+void THstmt::DescribeColumn(SQLUSMALLINT Column, TColRec& Rec) {
+  SQLSMALLINT type = 0, digits = 0, nullable = 0;
+  SQLULEN size = 0;
+  Check(SQLDescribeCol(CurrentHandle(), Column, nullptr, 0, nullptr, &type, &size, &digits,
+                       &nullable));
+  Rec.ColumnSize = size;
+  Rec.Digits = digits;
   auto named = std::find_if(colTypes_.begin(), colTypes_.end(),
                             [Column](const TColTypeRec& rec) { return rec.Column == Column; });
-  auto type = named != colTypes_.end()
-                  ? named->SqlType
-                  : static_cast<SQLSMALLINT>(ColAttrInteger(Column, SQL_DESC_CONCISE_TYPE));
+  if (named != colTypes_.end()) {
+    type = named->SqlType;
+    size = 0;
+  } else if (type == SQL_BINARY &&
+             rtl::SameText(ColAttrString(Column, SQL_DESC_TYPE_NAME), "BLOB")) {
+    // SQLite's driver describes a BLOB column, whose values have any length, as BINARY(255).
+    type = SQL_LONGVARBINARY;
+    size = 0;
+  }
+  Rec.SqlType = type;
+  bool isUnsigned = type == SQL_BIGINT && ColAttrInteger(Column, SQL_DESC_UNSIGNED) != 0;
+  TColumnBinding binding = ColumnBinding(type, size, isUnsigned);
+  Rec.CType = binding.CType;
+  Rec.Kind = ValueKind(binding.CType, type);
+  Rec.Size = binding.LongData ? 0 : binding.Size;
+}
+
+void THstmt::BindColumn(SQLUSMALLINT Column) {
+  auto rec = std::make_unique<TColRec>();
+  DescribeColumn(Column, *rec);
   colNames_.push_back(
       {ColAttrString(Column, SQL_DESC_NAME), ColAttrInteger(Column, SQL_DESC_DISPLAY_SIZE)});
-  bool isUnsigned = IsIntegerType(type) && ColAttrInteger(Column, SQL_DESC_UNSIGNED) != 0;
-  TColumnBinding binding = ColumnBinding(type, isUnsigned);
-
-  auto rec = std::make_unique<TColRec>();
-  rec->CType = binding.CType;
-  rec->SqlType = type;
-  rec->Ind = std::make_unique<SQLLEN[]>(rowSetSize_);
-  if (binding.LongData) {
-    rec->Stream = std::make_unique<rtl::TMemoryStream>();
-    rec->MoreStreams.resize(rowSetSize_ - 1);
-    rec->Loaded.assign(rowSetSize_, false);
-  } else {
-    rec->Data = std::make_unique<std::byte[]>(rowSetSize_ * CTypeSize(binding.CType));
-  }
+  // One element more than the rowset, for the row the driver fills when the rowset is filled
+  // row by row.
+  rec->Ind = std::make_unique<SQLLEN[]>(rowSetSize_ + 1);
+  if (rec->Size == 0)
+    rec->MakeStreams(rowSetSize_);
+  else
+    rec->Data = std::make_unique<std::byte[]>((rowSetSize_ + 1) * static_cast<SQLULEN>(rec->Size));
   TColRec& bound = *columns_.emplace_back(std::move(rec));
   if (!bound.Data) {
     hasUnboundCols_ = true;
     return;
   }
-  Check(SQLBindCol(CurrentHandle(), Column, bound.CType, bound.Data.get(), binding.BufferLength,
+  Check(SQLBindCol(CurrentHandle(), Column, bound.CType, bound.Data.get(), bound.Size,
                    bound.Ind.get()));
 }
 
@@ -122,7 +179,8 @@ TColRec* THstmt::AppendRowArray() {
   auto rec = std::make_unique<TColRec>();
   rec->CType = SQL_C_USHORT;
   rec->SqlType = CTypeSqlType(SQL_C_USHORT);
-  rec->Data = std::make_unique<std::byte[]>(rowSetSize_ * CTypeSize(SQL_C_USHORT));
+  rec->Size = CTypeSize(SQL_C_USHORT);
+  rec->Data = std::make_unique<std::byte[]>(rowSetSize_ * static_cast<SQLULEN>(rec->Size));
   rec->Ind = std::make_unique<SQLLEN[]>(rowSetSize_);
   return columns_.emplace_back(std::move(rec)).get();
 }
@@ -144,19 +202,42 @@ void THstmt::BindBookmarkColumn() {
   auto rec = std::make_unique<TColRec>();
   rec->CType = SQL_C_VARBOOKMARK;
   rec->SqlType = SQL_BINARY;
-  rec->Data = std::make_unique<std::byte[]>(rowSetSize_ * bookmarkLength_);
+  rec->Size = bookmarkLength_;
+  rec->Data = std::make_unique<std::byte[]>(rowSetSize_ * static_cast<SQLULEN>(bookmarkLength_));
   rec->Ind = std::make_unique<SQLLEN[]>(rowSetSize_);
   bookmarks_ = columns_.emplace_back(std::move(rec)).get();
   Check(SQLBindCol(CurrentHandle(), 0, SQL_C_VARBOOKMARK, bookmarks_->Data.get(), bookmarkLength_,
                    bookmarks_->Ind.get()));
 }
 
+// Filled row by row, the bound columns take the driver's one row past the end of their
+// buffers; no bookmarks then.
+void THstmt::BindToDriverRow() {
+  for (SQLUSMALLINT n = 1; n <= colCount_; ++n) {
+    TColRec& rec = *columns_[n - 1];
+    if (rec.Data)
+      Check(SQLBindCol(CurrentHandle(), n, rec.CType, rec.Element(rowSetSize_ + 1), rec.Size,
+                       &rec.Ind[rowSetSize_]));
+  }
+  bookmarks_ = nullptr;
+}
+
 // The driver writes the number of rows fetched and each row's status there. One that refuses
-// leaves one row, fetched without a word.
+// leaves one row, fetched without a word. Filled row by row, the driver fetches one row at a
+// time, and the rowset's count and status are the statement's own.
 void THstmt::SetRowArrayAttributes() {
-  if (!Test(SQLSetStmtAttr(CurrentHandle(), SQL_ATTR_ROWS_FETCHED_PTR, &rowsFetched_, 0)))
+  SQLULEN driverRows = rowByRow_ ? 1 : rowSetSize_;
+  SQLULEN current = 0;
+  if (Test(SQLGetStmtAttr(CurrentHandle(), SQL_ATTR_ROW_ARRAY_SIZE, &current, 0, nullptr)) &&
+      current != driverRows)
+    Check(SQLSetStmtAttr(CurrentHandle(), SQL_ATTR_ROW_ARRAY_SIZE, IntegerAttribute(driverRows),
+                         SQL_IS_UINTEGER));
+  SQLULEN* fetched = rowByRow_ ? &driverRowsFetched_ : &rowsFetched_;
+  SQLUSMALLINT* status =
+      rowByRow_ ? &driverRowStatus_ : reinterpret_cast<SQLUSMALLINT*>(rowStatus_->Data.get());
+  if (!Test(SQLSetStmtAttr(CurrentHandle(), SQL_ATTR_ROWS_FETCHED_PTR, fetched, 0)))
     rowsFetched_ = 1;
-  if (!Test(SQLSetStmtAttr(CurrentHandle(), SQL_ATTR_ROW_STATUS_PTR, rowStatus_->Data.get(), 0)))
+  if (!Test(SQLSetStmtAttr(CurrentHandle(), SQL_ATTR_ROW_STATUS_PTR, status, 0)))
     std::memset(rowStatus_->Data.get(), 0, sizeof(SQLUSMALLINT));
 }
 

@@ -267,24 +267,32 @@ void THstmt::RunGenerated(std::unique_ptr<THstmt>& Temp, SQLUSMALLINT Operation,
                          (Operation == roDelete ? "DELETE" : "UPDATE") + " found no row.");
 }
 
-// Binds a value of the row, read from From, as parameter Number; the next number.
+// Binds a value of the row, read from From, as parameter Number, declared as the driver
+// described the column (its SQL type, size and digits) and with its length, so that the value
+// goes back as it came; the next number.
 SQLUSMALLINT THstmt::BindRowValue(THstmt& Temp, SQLUSMALLINT Number, const TColRec& Column,
                                   TRowValues From, SQLUSMALLINT Row, bool AsNull) {
-  SQLPOINTER value = AsNull ? nullptr : RowAddress(From.Data, Row, Column.CType);
-  if (Temp.UseExplicitTypes())
-    Temp.BindParamTyped(Number, Column.CType, value, Column.SqlType);
-  else
-    Temp.BindParam(Number, Column.CType, value);
-  // A binary value goes with its length, or the driver would read none of it.
-  if (value && Column.CType == SQL_C_BINARY) Temp.SetParamLength(Number, From.Ind[Row - 1]);
+  SQLPOINTER value = AsNull ? nullptr : Column.ElementIn(From.Data, Row);
+  Temp.BindParameter(Number, Column.CType, value, Column.SqlType, Column.ColumnSize, Column.Digits,
+                     0);
+  if (value && (Column.CType == SQL_C_CHAR || Column.CType == SQL_C_BINARY))
+    Temp.SetParamLength(Number, From.Ind[Row - 1]);
   return static_cast<SQLUSMALLINT>(Number + 1);
 }
 
 SQLUSMALLINT THstmt::BindLongValue(THstmt& Temp, SQLUSMALLINT Number, TColRec& Column,
                                    SQLUSMALLINT Row) {
-  if (Column.Ind[Row - 1] == SQL_NULL_DATA)
-    return BindRowValue(Temp, Number, Column, {nullptr, nullptr}, Row, true);
-  Temp.BindBlobParam(Number, &Column.RowStream(Row), Column.CType == SQL_C_BINARY);
+  bool isNull = Column.Ind[Row - 1] == SQL_NULL_DATA;
+  rtl::TMemoryStream& stream = Column.RowStream(Row);
+  if (!isNull && stream.Size() > 0) {
+    Temp.BindBlobParam(Number, &stream, Column.CType == SQL_C_BINARY);
+    return static_cast<SQLUSMALLINT>(Number + 1);
+  }
+  // NULL, or an empty value, which is no NULL as an empty stream would send it.
+  SQLPOINTER value = isNull ? nullptr : stream.Memory();
+  Temp.BindParameter(Number, Column.CType, value, Column.SqlType, Column.ColumnSize, Column.Digits,
+                     0);
+  if (value) Temp.SetParamLength(Number, 0);
   return static_cast<SQLUSMALLINT>(Number + 1);
 }
 
@@ -419,7 +427,7 @@ void THstmt::KeepKey(SQLUSMALLINT Index) {
   const TColRec& column = *columns_[Index];
   if (!column.Data) return;
   TKeptKey& kept = KeptKey(Index);
-  std::memcpy(kept.Data.get(), column.Data.get(), rowSetSize_ * CTypeSize(column.CType));
+  std::memcpy(kept.Data.get(), column.Data.get(), rowSetSize_ * column.Size);
   std::memcpy(kept.Ind.get(), column.Ind.get(), rowSetSize_ * sizeof(SQLLEN));
 }
 
@@ -428,7 +436,7 @@ THstmt::TKeptKey& THstmt::KeptKey(SQLUSMALLINT Index) {
   if (rowset_.Keys.size() < colCount_) rowset_.Keys.resize(colCount_);
   TKeptKey& kept = rowset_.Keys[Index];
   if (!kept.Data) {
-    kept.Data = std::make_unique<std::byte[]>(rowSetSize_ * CTypeSize(columns_[Index]->CType));
+    kept.Data = std::make_unique<std::byte[]>(rowSetSize_ * columns_[Index]->Size);
     kept.Ind = std::make_unique<SQLLEN[]>(rowSetSize_);
   }
   return kept;
@@ -447,8 +455,7 @@ void THstmt::KeepWrittenKeys(SQLUSMALLINT Row, bool Inserted) {
       continue;
     }
     TKeptKey& kept = KeptKey(i);
-    std::memcpy(RowAddress(kept.Data.get(), Row, column.CType),
-                RowAddress(column.Data.get(), Row, column.CType), CTypeSize(column.CType));
+    std::memcpy(column.ElementIn(kept.Data.get(), Row), column.Element(Row), column.Size);
     kept.Ind[Row - 1] = column.Ind[Row - 1];
   }
   if (Inserted) rowset_.Kept[Row - 1] = all;

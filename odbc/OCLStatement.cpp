@@ -117,6 +117,8 @@ bool THstmt::FreeHandle() {
   try {
     Close();
     FreeOwnHandle();
+    // What the driver prepared went with the handle.
+    prepared_ = false;
   } catch (...) {
     // Still holding its handle, it stays listed, so that its connection frees it first.
     if (db && Allocated()) db->Children().Add(this);
@@ -129,6 +131,7 @@ void THstmt::ForceRelease() noexcept {
   execution_.CancelPolledCall(CurrentHandle());
   if (THdbc* db = hDbc_.Present()) db->Children().Remove(this);
   DropOwnHandle();
+  prepared_ = false;
   DropParams();
   DropColumns();
 }
@@ -166,6 +169,7 @@ void THstmt::DropColumns() {
   hasUnboundCols_ = false;
   colsBound_ = false;
   rowset_ = {};
+  rowByRow_ = false;
 }
 
 void THstmt::SethDbc(THdbc* Value) {

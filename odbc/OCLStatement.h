@@ -168,7 +168,7 @@ class THstmt : public THbase {
   // The bound records, in column order, then the row status, the marks and the bookmarks.
   const std::vector<std::unique_ptr<TColRec>>& Columns() const { return columns_; }
   const std::vector<TColName>& ColNames() const { return colNames_; }
-  TColRec* RowStatus() const { return rowStatus_; }
+  TColRec* RowStatusArray() const { return rowStatus_; }
   // The driver's status of a row of the rowset (SQL_ROW_SUCCESS, SQL_ROW_NOROW, ...).
   SQLUSMALLINT RowStatus(SQLULEN Row) const {
     if (!rowStatus_ || Row < 1 || Row > rowSetSize_) return SQL_ROW_NOROW;
@@ -196,6 +196,14 @@ class THstmt : public THbase {
   std::vector<std::byte> Bookmark(SQLULEN Row) const;
   // Reads the long-data value of one column of one row of the rowset, when not read yet.
   void ReadBlob(SQLUSMALLINT Column, SQLULEN Row);
+  // Reads whole, into the row's stream of the column, a value longer than its buffer; false
+  // where the driver cannot reach the row any more (inside a rowset of a driver that reads
+  // data only at the row it fetched last).
+  bool ReadWholeValue(SQLUSMALLINT Column, SQLULEN Row);
+  // A rowset with long data is filled one row at a time on a forward-only cursor without
+  // BlobDeferral, and on a driver that reads data only at the row it fetched last; decided
+  // when the columns are bound.
+  bool FillsRowByRow() const { return rowByRow_; }
 
   // Typed access to the values of the rowset (OCLCells.h), rows counted from 1; and the rows
   // of the result as a range that fetches rowset by rowset (OCLRows.h).
@@ -266,9 +274,10 @@ class THstmt : public THbase {
   // The table's name as the driver reports it for the column, or TargetTable.
   std::string GetTableName(SQLUSMALLINT Column);
   std::string GetCursorName();
-  // The cursor capabilities the row operations use: none when skipped.
-  SQLUINTEGER PositionCaps() const { return skipByPosition_ ? 0 : cursorAttributes_; }
-  SQLUINTEGER CursorCaps() const { return skipByCursor_ ? 0 : cursorAttributes_; }
+  // The cursor capabilities the row operations use: none when skipped, nor where the rowset
+  // was filled row by row (the driver's cursor holds its last row only).
+  SQLUINTEGER PositionCaps() const { return skipByPosition_ || rowByRow_ ? 0 : cursorAttributes_; }
+  SQLUINTEGER CursorCaps() const { return skipByCursor_ || rowByRow_ ? 0 : cursorAttributes_; }
 
   rtl::TNotifyEvent OnExecute;
   rtl::TNotifyEvent OnFetch;
@@ -423,17 +432,24 @@ class THstmt : public THbase {
 
   // Column binding's steps.
   void DropLeftoverColumns();
+  void DescribeColumn(SQLUSMALLINT Column, TColRec& Rec);
   void BindColumn(SQLUSMALLINT Column);
   TColRec* AppendRowArray();
   void BindBookmarkColumn();
+  void BindToDriverRow();
   void SetRowArrayAttributes();
 
   // Fetching's steps.
   void BeginFetch();
   bool FinishFetch(SQLRETURN Ret);
-  void RequireLongDataReadable();
+  bool ReadsInsideRowsets();
+  SQLRETURN FillRowByRow(SQLSMALLINT Orientation, SQLLEN Offset);
+  void TakeRow(SQLULEN Row);
+  void SetRowStatus(SQLULEN Row, SQLUSMALLINT Status);
   void ReadLongData();
+  bool ForgetStreams();
   bool RowHasData(SQLULEN Row) const;
+  void RequireFetched(SQLULEN Row) const;
   void PositionOn(SQLULEN Row);
   void ReadLongValue(TColRec& Rec, SQLUSMALLINT Column, SQLULEN Row);
 
@@ -450,6 +466,10 @@ class THstmt : public THbase {
   SQLULEN paramSetSize_ = 0;
   bool hasUnboundCols_ = false;
   bool colsBound_ = false;
+  // Filling row by row: the driver's one row of status and its count.
+  bool rowByRow_ = false;
+  SQLUSMALLINT driverRowStatus_ = SQL_ROW_SUCCESS;
+  SQLULEN driverRowsFetched_ = 0;
   SQLLEN bookmarkLength_ = 4;
   bool prepared_ = false;
   bool executed_ = false;

@@ -24,6 +24,33 @@ SQLSMALLINT CTypeSqlType(SQLSMALLINT CType) {
   }
 }
 
+TValueKind ValueKind(SQLSMALLINT CType, SQLSMALLINT SqlType) {
+  switch (CType) {
+    case SQL_C_BINARY: return TValueKind::Binary;
+    case SQL_C_FLOAT: return TValueKind::Float;
+    case SQL_C_DOUBLE: return TValueKind::Double;
+    case SQL_C_SBIGINT: return TValueKind::Integer;
+    case SQL_C_UBIGINT: return TValueKind::Unsigned;
+    default: break;
+  }
+  switch (SqlType) {
+    case SQL_NUMERIC:
+    case SQL_DECIMAL: return TValueKind::Decimal;
+    case SQL_TYPE_DATE: return TValueKind::Date;
+    case SQL_TYPE_TIME: return TValueKind::Time;
+    case SQL_TYPE_TIMESTAMP: return TValueKind::Timestamp;
+    case SQL_GUID: return TValueKind::Guid;
+    default: return TValueKind::Text;
+  }
+}
+
+void TColRec::MakeStreams(SQLULEN Rows) {
+  if (Stream) return;
+  Stream = std::make_unique<rtl::TMemoryStream>();
+  MoreStreams.resize(Rows - 1);
+  Loaded.assign(Rows, false);
+}
+
 bool IsLongType(SQLSMALLINT SqlType) {
   return SqlType == SQL_LONGVARCHAR || SqlType == SQL_LONGVARBINARY;
 }

@@ -48,10 +48,10 @@ TEST_F(BindFailureTest, TheNextBindingStartsAfreshInColumnOrder) {
   std::vector<std::string> names;
   for (const TColName& name : stmt->ColNames()) names.push_back(name.Name);
   EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
-  EXPECT_EQ(stmt->Columns()[0]->CType, SQL_C_SLONG);
+  EXPECT_EQ(stmt->Columns()[0]->CType, SQL_C_SBIGINT);
   EXPECT_EQ(stmt->Columns()[1]->CType, SQL_C_CHAR);
   EXPECT_EQ(stmt->Columns()[2]->CType, SQL_C_DOUBLE);
-  EXPECT_EQ(stmt->Columns()[3].get(), stmt->RowStatus());
+  EXPECT_EQ(stmt->Columns()[3].get(), stmt->RowStatusArray());
   ASSERT_TRUE(stmt->Fetch());
   EXPECT_EQ(stmt->Cell("b", 1).AsString(), "one");
   EXPECT_EQ(stmt->Cell("c", 1).AsDouble(), 1.5);

@@ -4,23 +4,15 @@
 #include "tests/odbc/OdbcTestSupport.h"
 
 #include <cstring>
+#include <functional>
 #include <set>
 
 using namespace ocl;
 using ocl_test::ExecSql;
+using ocl_test::NewStatement;
 using ocl_test::Raised;
 
 namespace {
-
-std::unique_ptr<THstmt> NewStatement(THdbc& db, const std::string& sql,
-                                     SQLUINTEGER rowSetSize = 1) {
-  std::unique_ptr<THstmt> stmt(rtl::TComponent::Create<THstmt>(nullptr));
-  stmt->SetName("Query");
-  stmt->SethDbc(&db);
-  stmt->SetRowSetSize(rowSetSize);
-  stmt->SetSQL(sql);
-  return stmt;
-}
 
 std::string Pattern(std::size_t size, int step) {
   std::string bytes(size, '\0');
@@ -124,8 +116,6 @@ TEST_P(FetchTest, EveryTypeRoundTripsAndNullsReadEmpty) {
 
   auto stmt = NewStatement(*db_, "SELECT * FROM types ORDER BY i DESC", 3);
   stmt->Execute();
-  stmt->AddColType(3, SQL_BIGINT);     // SQLite reports BIGINT by a code of no SQL type
-  stmt->AddColType(9, SQL_VARBINARY);  // and its blobs as text
   ASSERT_TRUE(stmt->Fetch());
   ASSERT_EQ(stmt->RowsFetched(), 3u);
   // Ordered with NULLs first on PostgreSQL and last on SQLite.
@@ -158,10 +148,16 @@ TEST_P(FetchTest, EveryTypeRoundTripsAndNullsReadEmpty) {
   EXPECT_FALSE(stmt->Fetch());
 }
 
-TEST_P(FetchTest, ACutValueIsRefusedAndALongTypeReadsItWhole) {
-  // PostgreSQL reports a VARCHAR without length as VARCHAR(255), and holds any length.
-  Table("wide", "id INTEGER, v VARCHAR, bin " + Blob());
-  std::string fits = Pattern(255, 3), wide = Pattern(300, 5), justOver = Pattern(256, 7);
+TEST_P(FetchTest, ACutValueIsReadWholeWhereTheDriverReachesItsRowAndRefusedElsewhere) {
+  // SQLite holds any length whatever the declared one; PostgreSQL describes a VARCHAR without
+  // length as VARCHAR(255), and holds any length too.
+  Table("wide",
+        "id INTEGER, v " + std::string(Sqlite() ? "VARCHAR(10)" : "VARCHAR") + ", bin " + Blob());
+  std::string fits = Pattern(255, 3), wide = Pattern(2000, 5);
+  // One byte more than the column's buffer holds: SQLite's VARCHAR(10) gets the least buffer,
+  // PostgreSQL's VARCHAR(255) four bytes a character.
+  const std::size_t capacity = Sqlite() ? 255 : 1020;
+  std::string justOver = Pattern(capacity + 1, 7);
   ExecSql(*db_, "INSERT INTO wide VALUES (1, '" + fits + "', NULL)");
   ExecSql(*db_, "INSERT INTO wide VALUES (2, '" + wide + "', " + Hex(std::string(600, 'a')) + ")");
   ExecSql(*db_, "INSERT INTO wide VALUES (3, '" + justOver + "', NULL)");
@@ -172,17 +168,26 @@ TEST_P(FetchTest, ACutValueIsRefusedAndALongTypeReadsItWhole) {
   ASSERT_TRUE(stmt->Fetch());
   EXPECT_EQ(stmt->Cell(2, 1).AsString(), fits);
   EXPECT_TRUE(stmt->Cell(2, 2).IsCut());
-  std::string message = Raised<rtl::Exception>([&] { stmt->Cell(2, 2).AsString(); }).Message();
-  EXPECT_NE(message.find("Column v (2), row 2"), std::string::npos) << message;
-  EXPECT_NE(message.find("300 bytes"), std::string::npos) << message;
-  EXPECT_NE(message.find("AddColType(2, SQL_LONGVARCHAR)"), std::string::npos) << message;
-  Raised<rtl::Exception>([&] { stmt->Cell(2, 2).AsInteger(); });
-  message = Raised<rtl::Exception>([&] { stmt->Cell(3, 2).AsBytes(); }).Message();
-  EXPECT_NE(message.find("AddColType(3, SQL_LONGVARBINARY)"), std::string::npos) << message;
-  // One byte more than the 255 of a character buffer is cut too.
+  if (Sqlite()) {
+    // Its driver reads data only at the row it fetched last.
+    std::string message = Raised<rtl::Exception>([&] { stmt->Cell(2, 2).AsString(); }).Message();
+    EXPECT_NE(message.find("Column v (2), row 2"), std::string::npos) << message;
+    EXPECT_NE(message.find("2000 bytes"), std::string::npos) << message;
+    EXPECT_NE(message.find("AddColType(2, SQL_LONGVARCHAR)"), std::string::npos) << message;
+    Raised<rtl::Exception>([&] { stmt->Cell(2, 2).AsInteger(); });
+    message = Raised<rtl::Exception>([&] { stmt->Cell(3, 2).AsBytes(); }).Message();
+    EXPECT_NE(message.find("AddColType(3, SQL_LONGVARBINARY)"), std::string::npos) << message;
+  } else {
+    EXPECT_EQ(stmt->Cell(2, 2).AsString(), wide);
+    EXPECT_EQ(stmt->Cell(3, 2).AsBytes(), AsByteVector(std::string(300, '\xaa')));
+  }
+  ASSERT_EQ(stmt->Columns()[1]->Capacity(), static_cast<SQLLEN>(capacity));
   ASSERT_TRUE(stmt->Fetch());
   EXPECT_TRUE(stmt->Cell(2, 1).IsCut());
-  Raised<rtl::Exception>([&] { stmt->Cell(2, 1).AsString(); });
+  if (Sqlite())
+    Raised<rtl::Exception>([&] { stmt->Cell(2, 1).AsString(); });
+  else
+    EXPECT_EQ(stmt->Cell(2, 1).AsString(), justOver);
 
   // Named on a statement that has no handle yet, before its first use.
   auto whole = NewStatement(*db_, "SELECT id, v, bin FROM wide ORDER BY id");
@@ -214,9 +219,6 @@ TEST_P(FetchTest, LongValuesAreReadWholeForEveryRow) {
   auto read = [&](SQLUINTEGER rowSetSize) {
     auto stmt = NewStatement(*db_, "SELECT id, txt, bin FROM lobs ORDER BY id", rowSetSize);
     stmt->Execute();
-    // SQLite reports both as text with a buffer; PostgreSQL reports long types itself.
-    if (Sqlite()) stmt->AddColType(2, SQL_LONGVARCHAR);
-    if (Sqlite()) stmt->AddColType(3, SQL_LONGVARBINARY);
     ASSERT_TRUE(stmt->Fetch());
     std::vector<std::string> texts, binaries;
     std::vector<bool> nulls;
@@ -235,16 +237,9 @@ TEST_P(FetchTest, LongValuesAreReadWholeForEveryRow) {
     EXPECT_EQ(nulls, (std::vector<bool>{false, true, false}));
   };
   read(1);
-  if (Sqlite()) {
-    // Its driver cannot get data inside a rowset: nothing is fetched.
-    auto stmt = NewStatement(*db_, "SELECT id, txt FROM lobs", 10);
-    stmt->Execute();
-    stmt->AddColType(2, SQL_LONGVARCHAR);
-    std::string message = Raised<rtl::Exception>([&] { stmt->Fetch(); }).Message();
-    EXPECT_NE(message.find("Column txt of Query is long data"), std::string::npos) << message;
-  } else {
-    read(1000);
-  }
+  // SQLite's driver reads long data only at the row it fetched last: its rowsets are filled
+  // row by row.
+  read(1000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, FetchTest, ::testing::Values("SQLite", "PostgreSQL"));
@@ -274,10 +269,10 @@ TEST_F(SqliteFetchTest, ColumnsAreBoundByTheTable) {
   EXPECT_EQ(columns[0]->CType, SQL_C_CHAR);
   EXPECT_EQ(stmt->ColNames()[0].Name, "v");
   EXPECT_EQ(stmt->ColNames()[0].DisplaySize, 40);
-  EXPECT_EQ(columns[1]->CType, SQL_C_USHORT);
-  EXPECT_EQ(columns[2]->CType, SQL_C_SSHORT);
-  // SQLite calls every text column unsigned.
-  EXPECT_EQ(columns[3]->CType, SQL_C_ULONG);
+  // Every integer in 64 bits, which SQLite's columns hold whatever their declared type.
+  EXPECT_EQ(columns[1]->CType, SQL_C_SBIGINT);
+  EXPECT_EQ(columns[2]->CType, SQL_C_SBIGINT);
+  EXPECT_EQ(columns[3]->CType, SQL_C_SBIGINT);
   EXPECT_EQ(columns[3]->SqlType, SQL_INTEGER);
   // SQLite names bookmarks among its cursor's abilities but refuses the bookmark column.
   EXPECT_FALSE(stmt->BindBookmarks());
@@ -298,6 +293,33 @@ TEST_F(SqliteFetchTest, ColumnsAreBoundByTheTable) {
   EXPECT_EQ(stmt->Row(3).Mark(), 8);
   EXPECT_EQ(stmt->RowMark(0), 0);
   EXPECT_EQ(stmt->RowMark(11), 0);
+}
+
+// Filled row by row, a rowset starts only where the driver can find its first row.
+TEST_F(SqliteFetchTest, ARowsetFilledRowByRowMovesForward) {
+  ExecSql(*db_, "CREATE TABLE notes (id INTEGER, body TEXT)");
+  for (int i = 1; i <= 5; ++i)
+    ExecSql(*db_,
+            "INSERT INTO notes VALUES (" + std::to_string(i) + ", '" + Pattern(i * 5000, i) + "')");
+  auto stmt = NewStatement(*db_, "SELECT id, body FROM notes ORDER BY id", 2);
+  stmt->SetCursorType(SQL_CURSOR_STATIC);
+  stmt->Execute();
+  auto rowset = [&](SQLSMALLINT orientation, SQLLEN offset) {
+    std::vector<std::int64_t> ids;
+    if (!stmt->FetchScroll(orientation, offset)) return ids;
+    for (SQLULEN row = 1; row <= stmt->RowsFetched(); ++row) {
+      ids.push_back(stmt->Cell(1, row).AsInteger());
+      EXPECT_EQ(stmt->Cell(2, row).AsString(), Pattern(ids.back() * 5000, ids.back()));
+    }
+    return ids;
+  };
+  EXPECT_EQ(rowset(SQL_FETCH_ABSOLUTE, 4), (std::vector<std::int64_t>{4, 5}));
+  EXPECT_TRUE(stmt->FillsRowByRow());
+  EXPECT_EQ(rowset(SQL_FETCH_FIRST, 0), (std::vector<std::int64_t>{1, 2}));
+  EXPECT_EQ(rowset(SQL_FETCH_NEXT, 0), (std::vector<std::int64_t>{3, 4}));
+  for (SQLSMALLINT orientation : {SQL_FETCH_PRIOR, SQL_FETCH_LAST, SQL_FETCH_RELATIVE})
+    Raised<rtl::Exception>([&] { stmt->FetchScroll(orientation, -1); });
+  Raised<rtl::Exception>([&] { stmt->FetchScroll(SQL_FETCH_ABSOLUTE, -1); });
 }
 
 TEST_F(SqliteFetchTest, CellsConvertWhereItMakesSenseAndRefuseOtherwise) {
@@ -323,18 +345,20 @@ TEST_F(SqliteFetchTest, CellsConvertWhereItMakesSenseAndRefuseOtherwise) {
 
   // Writers fill buffer and indicator, and refuse what does not fit.
   message = Raised<rtl::Exception>([&] { first[1].SetString(std::string(256, 'x')); }).Message();
-  EXPECT_NE(message.find("256 characters"), std::string::npos) << message;
+  EXPECT_NE(message.find("256 bytes"), std::string::npos) << message;
   EXPECT_EQ(first[1].AsString(), "abc");
   first[1].SetString(std::string(255, 'y'));
   EXPECT_EQ(first[1].AsString(), std::string(255, 'y'));
-  Raised<rtl::EConvertError>([&] { first[2].SetInteger(70000); });
+  // SQLite's SMALLINT holds 64 bits; PostgreSQL's refuses what it cannot hold when written.
+  first[2].SetInteger(70000);
+  EXPECT_EQ(first[2].AsInteger(), 70000);
   first[2].SetString("-5");
   EXPECT_EQ(first[2].AsInteger(), -5);
   first[3].SetNull();
   EXPECT_TRUE(first[3].IsNull());
   second[4].SetDate({2025, 6, 1});
   EXPECT_EQ(second[4].AsString(), "2025-06-01");
-  EXPECT_EQ(second[4].Indicator(), static_cast<SQLLEN>(sizeof(SQL_DATE_STRUCT)));
+  EXPECT_EQ(second[4].Indicator(), 10);  // as text, which SQLite holds
 }
 
 // Scrolling, bookmarks and long data inside rowsets, which PostgreSQL's driver offers.
@@ -376,6 +400,48 @@ TEST_F(PostgresFetchTest, TextInRowsetsOf1000IsReadWholeAndDeferredOnDemand) {
   EXPECT_EQ(deferred->Cell(2, 3).Stream().Size(), 32u * 3);
   EXPECT_EQ(deferred->Cell(2, 2).AsString().size(), 32u * 2);
   EXPECT_EQ(body.Loaded, (std::vector<bool>{false, true, true}));
+}
+
+// A float, a double or a decimal is written only where the column holds it unrounded.
+TEST_F(PostgresFetchTest, WritersRefuseWhatTheColumnWouldRound) {
+  ExecSql(*db_, "DROP TABLE IF EXISTS exact");
+  ExecSql(*db_, "CREATE TABLE exact (r REAL, d DOUBLE PRECISION, n NUMERIC(5,2))");
+  auto stmt = NewStatement(*db_, "SELECT r, d, n FROM exact");
+  stmt->Execute();
+  struct TWrite {
+    SQLUSMALLINT Column;
+    std::function<void(TCell&)> Write;
+    const char* Stored;  // null: refused
+  };
+  const TWrite writes[] = {
+      {1, [](TCell& c) { c.SetDouble(1e300); }, nullptr},
+      {1, [](TCell& c) { c.SetInteger(16777217); }, nullptr},
+      {1, [](TCell& c) { c.SetString("16777217"); }, nullptr},
+      {1, [](TCell& c) { c.SetDouble(0.1); }, "0.1"},
+      {1, [](TCell& c) { c.SetInteger(16777216); }, "16777216"},
+      {2, [](TCell& c) { c.SetInteger(9007199254740993); }, nullptr},
+      {2, [](TCell& c) { c.SetString("0.1000000000000000000001"); }, nullptr},
+      {2, [](TCell& c) { c.SetString(" 1e300 "); }, "1e+300"},
+      {3, [](TCell& c) { c.SetString("123.456"); }, nullptr},
+      {3, [](TCell& c) { c.SetString("1234.5"); }, nullptr},
+      {3, [](TCell& c) { c.SetDouble(0.125); }, nullptr},
+      {3, [](TCell& c) { c.SetInteger(1000); }, nullptr},
+      {3, [](TCell& c) { c.SetString("abc"); }, nullptr},
+      {3, [](TCell& c) { c.SetString("-123.40"); }, "-123.40"},
+      {3, [](TCell& c) { c.SetDouble(0.5); }, "0.5"},
+      {3, [](TCell& c) { c.SetInteger(999); }, "999"},
+  };
+  for (const TWrite& write : writes) {
+    TCell cell = stmt->Cell(write.Column, 1);
+    cell.SetNull();
+    if (!write.Stored) {
+      Raised<rtl::EConvertError>([&] { write.Write(cell); });
+      EXPECT_TRUE(cell.IsNull()) << write.Column;
+    } else {
+      write.Write(cell);
+      EXPECT_EQ(cell.AsString(), write.Stored);
+    }
+  }
 }
 
 TEST_F(PostgresFetchTest, AStaticCursorScrollsAndFetchesByBookmark) {

@@ -200,7 +200,9 @@ TEST_P(RowOpsTest, PositionedAndGeneratedWritesLeaveTheSameTable) {
       stmt->Execute();
       stmt->AddColType(2, SQL_VARCHAR);  // psqlODBC reports a long varchar as long data
       stmt->SetPrimary(1);
-      if (fetch) EXPECT_TRUE(stmt->Fetch());
+      if (fetch) {
+        EXPECT_TRUE(stmt->Fetch());
+      }
       return stmt;
     };
     auto rows = open(" ORDER BY id", 4);

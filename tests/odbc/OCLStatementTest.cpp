@@ -154,6 +154,11 @@ TEST_P(BothDrivers, StatementsRunPreparedAndDirect) {
   stmt->SetSQL("SELECT name FROM items");
   stmt->Execute();
   EXPECT_NO_THROW(stmt->Execute());
+  // A prepared query whose handle went with its connection's runs from its text.
+  stmt->Prepare();
+  db->Disconnect();
+  EXPECT_FALSE(stmt->Prepared());
+  EXPECT_NO_THROW(stmt->Execute());
   EXPECT_EQ(Raised<rtl::Exception>([&] { stmt->BindParam("nom", SQL_C_CHAR, name); }).Message(),
             "Parameter :nom not found in the SQL of Stmt.");
 

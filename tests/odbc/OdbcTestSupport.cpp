@@ -49,6 +49,16 @@ std::unique_ptr<ocl::THdbc> ConnectedTo(bool Sqlite, const std::string& SqliteFi
   return db;
 }
 
+std::unique_ptr<ocl::THstmt> NewStatement(ocl::THdbc& Db, const std::string& Sql,
+                                          SQLUINTEGER RowSetSize, const std::string& Name) {
+  std::unique_ptr<ocl::THstmt> stmt(rtl::TComponent::Create<ocl::THstmt>(nullptr));
+  stmt->SetName(Name);
+  stmt->SethDbc(&Db);
+  stmt->SetRowSetSize(RowSetSize);
+  stmt->SetSQL(Sql);
+  return stmt;
+}
+
 void OpenTransaction(ocl::THdbc& db, const std::string& file) {
   UseSqlite(db, file);
   db.Connect();

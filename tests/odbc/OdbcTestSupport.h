@@ -28,6 +28,11 @@ std::unique_ptr<ocl::THdbc> NewConnection();
 // A connection without an owner, connected to a SQLite database file or to the test server.
 std::unique_ptr<ocl::THdbc> ConnectedTo(bool Sqlite, const std::string& SqliteFile);
 
+// A statement without an owner under the connection, named and with its SQL and rowset size.
+std::unique_ptr<ocl::THstmt> NewStatement(ocl::THdbc& Db, const std::string& Sql,
+                                          SQLUINTEGER RowSetSize = 1,
+                                          const std::string& Name = "Query");
+
 // Runs the call, which must raise E; the exception, for further checks. A call that raises
 // nothing, or something else, fails the test.
 template <class E, class Call>

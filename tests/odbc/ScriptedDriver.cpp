@@ -571,6 +571,15 @@ std::vector<std::string> ResultColumns(const Stmt* stmt) {
   return HasResult(stmt) ? Split(Script(stmt->dbc, "Columns"), ',') : std::vector<std::string>();
 }
 
+// The scripted column of that number as its name and type; false when there is none.
+bool FindColumn(Stmt* stmt, SQLUSMALLINT number, std::vector<std::string>& column) {
+  Clear(stmt);
+  std::vector<std::string> columns = ResultColumns(stmt);
+  if (number < 1 || number > columns.size()) return false;
+  column = Split(columns[number - 1], ':');
+  return true;
+}
+
 std::string Value(const Param& param) {
   if (!param.value || (param.ind && *param.ind == SQL_NULL_DATA)) return "NULL";
   if (AtExecution(param)) return "DATA_AT_EXEC";
@@ -582,6 +591,7 @@ std::string Value(const Param& param) {
       return "'" + std::string(text, static_cast<std::size_t>(length)) + "'";
     }
     case SQL_C_SLONG: return std::to_string(*static_cast<const SQLINTEGER*>(param.value));
+    case SQL_C_SBIGINT: return std::to_string(*static_cast<const SQLBIGINT*>(param.value));
     case SQL_C_DOUBLE:
       std::snprintf(number, sizeof number, "%g", *static_cast<const double*>(param.value));
       return number;
@@ -600,6 +610,7 @@ std::string Values(const Stmt* stmt) {
 SQLLEN Stride(const BoundColumn& column) {
   switch (column.ctype) {
     case SQL_C_SLONG: return sizeof(SQLINTEGER);
+    case SQL_C_SBIGINT: return sizeof(SQLBIGINT);
     case SQL_C_DOUBLE: return sizeof(double);
     default: return column.size;
   }
@@ -610,6 +621,10 @@ void Store(const BoundColumn& column, std::size_t element, const std::string& va
   SQLLEN& ind = column.ind[element];
   if (column.ctype == SQL_C_SLONG) {
     SQLINTEGER number = std::stoi(value);
+    std::memcpy(data, &number, sizeof number);
+    ind = sizeof number;
+  } else if (column.ctype == SQL_C_SBIGINT) {
+    SQLBIGINT number = std::stoll(value);
     std::memcpy(data, &number, sizeof number);
     ind = sizeof number;
   } else if (column.ctype == SQL_C_DOUBLE) {
@@ -666,14 +681,27 @@ EXPORT SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT handle, SQLSMALLINT* count) {
   return SQL_SUCCESS;
 }
 
+// The scripted type, of no size and no decimal digits.
+EXPORT SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT handle, SQLUSMALLINT number, SQLCHAR* name,
+                                        SQLSMALLINT size, SQLSMALLINT* length, SQLSMALLINT* type,
+                                        SQLULEN* columnSize, SQLSMALLINT* digits,
+                                        SQLSMALLINT* nullable) {
+  auto* stmt = static_cast<Stmt*>(handle);
+  std::vector<std::string> column;
+  if (!FindColumn(stmt, number, column)) return Fail(stmt, "07009", "no such column");
+  if (type) *type = SQLSMALLINT(std::stoi(column.at(1)));
+  if (columnSize) *columnSize = 0;
+  if (digits) *digits = 0;
+  if (nullable) *nullable = SQL_NULLABLE;
+  return name ? CopyOut(column[0], name, size, length) : SQL_SUCCESS;
+}
+
 EXPORT SQLRETURN SQL_API SQLColAttribute(SQLHSTMT handle, SQLUSMALLINT number, SQLUSMALLINT field,
                                          SQLPOINTER text, SQLSMALLINT size, SQLSMALLINT* length,
                                          SQLLEN* value) {
   auto* stmt = static_cast<Stmt*>(handle);
-  Clear(stmt);
-  std::vector<std::string> columns = ResultColumns(stmt);
-  if (number < 1 || number > columns.size()) return Fail(stmt, "07009", "no such column");
-  std::vector<std::string> column = Split(columns[number - 1], ':');
+  std::vector<std::string> column;
+  if (!FindColumn(stmt, number, column)) return Fail(stmt, "07009", "no such column");
   switch (field) {
     case SQL_DESC_NAME: return CopyOut(column[0], text, size, length);
     case SQL_DESC_TABLE_NAME: return CopyOut(Script(stmt->dbc, "Table"), text, size, length);
