@@ -101,22 +101,24 @@ struct is_optional<std::optional<T>> : std::true_type {};
 template <class T>
 using value_type = std::remove_cv_t<std::decay_t<const T>>;
 
-// The C and SQL types of an integer of that width and signedness; an unsigned one goes as the
-// next wider SQL type, so that its every value fits. Bytes go as 16-bit integers: SQLite's
-// driver reads a signed byte as unsigned (-128 arrives as 128).
+// The integer a value goes as. SQLite's driver reads a signed byte as unsigned (-128 arrives as
+// 128) and an unsigned 32-bit one as signed (4294967295 arrives as -1): bytes go as 16-bit
+// integers, unsigned 32-bit ones as 64-bit.
 template <integer T>
-using bound_integer =
-    std::conditional_t<sizeof(T) == 1,
-                       std::conditional_t<std::is_signed_v<T>, std::int16_t, std::uint16_t>, T>;
+using bound_integer = std::conditional_t<
+    sizeof(T) == 1, std::conditional_t<std::is_signed_v<T>, std::int16_t, std::uint16_t>,
+    std::conditional_t<sizeof(T) == 4 && std::is_unsigned_v<T>, std::int64_t, T>>;
 
+// The C and SQL types of an integer of that width and signedness; an unsigned one goes as the
+// next wider SQL type, so that its every value fits.
 template <integer T>
 constexpr std::pair<SQLSMALLINT, SQLSMALLINT> integer_types() {
-  constexpr bool s = std::is_signed_v<T>;
-  if constexpr (sizeof(T) <= 2)
+  using B = bound_integer<T>;
+  constexpr bool s = std::is_signed_v<B>;
+  if constexpr (sizeof(B) == 2)
     return {s ? SQL_C_SSHORT : SQL_C_USHORT, s ? SQL_SMALLINT : SQL_INTEGER};
-  if constexpr (sizeof(T) == 4)
-    return {s ? SQL_C_SLONG : SQL_C_ULONG, s ? SQL_INTEGER : SQL_BIGINT};
-  if constexpr (sizeof(T) == 8) return {s ? SQL_C_SBIGINT : SQL_C_UBIGINT, SQL_BIGINT};
+  if constexpr (sizeof(B) == 4) return {SQL_C_SLONG, SQL_INTEGER};
+  if constexpr (sizeof(B) == 8) return {s ? SQL_C_SBIGINT : SQL_C_UBIGINT, SQL_BIGINT};
 }
 
 // Digits of a second's fraction that a duration carries: 0, 3, 6 or 9.
@@ -157,7 +159,7 @@ struct bind_traits<T> {
       if (value > static_cast<T>(std::numeric_limits<std::int64_t>::max()))
         refuse(std::to_string(value) + " is beyond the 64-bit integers a database holds");
     bound_value v = shape();
-    if constexpr (sizeof(T) == 1) {
+    if constexpr (!std::is_same_v<bound_integer<T>, T>) {
       bound_integer<T> wide = value;
       std::memcpy(room.bytes, &wide, sizeof wide);
       v.data = room.bytes;
