@@ -168,9 +168,10 @@ template <class TRow, class... Columns>
 void ModernRows(benchmark::State& State, const TDriver& Driver, const char* Sql) {
   ocl::sql::connection& db = SharedModernConnection(Driver);
   for (auto _ : State) {
+    ocl::sql::result<Columns...> result = db.query<Columns...>(Sql);
     std::vector<TRow> rows;
     rows.reserve(Rows());
-    for (auto&& row : db.query<Columns...>(Sql))
+    for (auto&& row : result)
       std::apply([&](auto&... values) { rows.emplace_back(std::move(values)...); }, row);
     Check(State, rows);
   }
