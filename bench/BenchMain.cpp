@@ -1,5 +1,6 @@
-// The benchmark program: each workload runs on every driver with plain ODBC calls and with the
-// library; at the end, the median of each side and their ratio (library / raw).
+// The benchmark program: each workload runs on every driver with plain ODBC calls, with the
+// library's components and through its C++ interface; at the end, the median of each side, the
+// ratio library / raw and the ratio of the C++ interface to the components (modern / library).
 //   ocl_bench [--rows=N] [--runs=N] [Google Benchmark flags]
 
 #include "bench/BenchSupport.h"
@@ -29,7 +30,8 @@ class TRatioReporter : public benchmark::ConsoleReporter {
   }
 
   void PrintRatios() const {
-    std::printf("\n%-36s %12s %12s %8s\n", "workload/driver", "raw ms", "library ms", "ratio");
+    std::printf("\n%-36s %12s %12s %8s %12s %8s\n", "workload/driver", "raw ms", "library ms",
+                "ratio", "modern ms", "/library");
     for (const auto& [name, raw] : medians_) {
       const std::string suffix = "/raw";
       if (name.size() < suffix.size() ||
@@ -38,8 +40,12 @@ class TRatioReporter : public benchmark::ConsoleReporter {
       std::string base = name.substr(0, name.size() - suffix.size());
       auto library = medians_.find(base + "/library");
       if (library == medians_.end() || raw <= 0) continue;
-      std::printf("%-36s %12.1f %12.1f %8.3f\n", base.c_str(), raw, library->second,
+      std::printf("%-36s %12.1f %12.1f %8.3f", base.c_str(), raw, library->second,
                   library->second / raw);
+      auto modern = medians_.find(base + "/modern");
+      if (modern != medians_.end() && library->second > 0)
+        std::printf(" %12.1f %8.3f", modern->second, modern->second / library->second);
+      std::printf("\n");
     }
   }
 

@@ -108,6 +108,7 @@ std::unique_ptr<ocl::THdbc> LibraryConnection(const TDriver& Driver) {
 namespace {
 std::map<std::string, std::unique_ptr<TRawConnection>> sharedRaw;
 std::map<std::string, std::unique_ptr<ocl::THdbc>> sharedLibrary;
+std::map<std::string, std::unique_ptr<ocl::sql::connection>> sharedModern;
 }  // namespace
 
 TRawConnection& SharedRawConnection(const TDriver& Driver) {
@@ -122,22 +123,31 @@ ocl::THdbc& SharedLibraryConnection(const TDriver& Driver) {
   return *db;
 }
 
+ocl::sql::connection& SharedModernConnection(const TDriver& Driver) {
+  auto& db = sharedModern[Driver.Name];
+  if (!db) db = std::make_unique<ocl::sql::connection>(Driver.ConnectString);
+  return *db;
+}
+
 void CloseSharedConnections() {
   sharedRaw.clear();
   sharedLibrary.clear();
+  sharedModern.clear();
 }
 
 void RegisterPair(const std::string& Workload, const TBody& Raw, const TBody& Library) {
+  RegisterSide(Workload, "raw", Raw);
+  RegisterSide(Workload, "library", Library);
+}
+
+void RegisterSide(const std::string& Workload, const std::string& Side, const TBody& Body) {
   for (const TDriver& driver : Drivers()) {
-    for (auto [side, body] : {std::pair{"raw", Raw}, std::pair{"library", Library}}) {
-      benchmark::RegisterBenchmark(
-          (Workload + "/" + driver.Name + "/" + side).c_str(),
-          [body = body, driver](benchmark::State& state) { body(state, driver); })
-          ->Iterations(1)
-          ->Repetitions(Runs())
-          ->UseRealTime()
-          ->Unit(benchmark::kMillisecond);
-    }
+    benchmark::RegisterBenchmark((Workload + "/" + driver.Name + "/" + Side).c_str(),
+                                 [Body, driver](benchmark::State& state) { Body(state, driver); })
+        ->Iterations(1)
+        ->Repetitions(Runs())
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
   }
 }
 

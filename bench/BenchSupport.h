@@ -1,9 +1,11 @@
 #pragma once
 // What the benchmarks share: the drivers measured and their test databases, a raw ODBC
 // connection for the side without the library, and the registration of a workload as a pair
-// of benchmarks, raw and library, whose medians the program compares at the end.
+// of benchmarks, raw and library, whose medians the program compares at the end, with a third
+// side through the C++ interface.
 
 #include "odbc/OCL.h"
+#include "odbc/OCLModern.h"
 
 #include <benchmark/benchmark.h>
 
@@ -55,12 +57,15 @@ std::unique_ptr<ocl::THdbc> LibraryConnection(const TDriver& Driver);
 // CloseSharedConnections at the end of the program.
 TRawConnection& SharedRawConnection(const TDriver& Driver);
 ocl::THdbc& SharedLibraryConnection(const TDriver& Driver);
+ocl::sql::connection& SharedModernConnection(const TDriver& Driver);
 void CloseSharedConnections();
 
 // Registers "<Workload>/<driver>/raw" and "<Workload>/<driver>/library", each run Runs()
 // times; a run times the body of its state loop, once, in real time.
 using TBody = std::function<void(benchmark::State&, const TDriver&)>;
 void RegisterPair(const std::string& Workload, const TBody& Raw, const TBody& Library);
+// Registers "<Workload>/<driver>/<Side>" the same way: "modern", the C++ interface.
+void RegisterSide(const std::string& Workload, const std::string& Side, const TBody& Body);
 
 // A workload adds its pairs when the program starts: `static bench::TWorkload w(Register);`
 struct TWorkload {

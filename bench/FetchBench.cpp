@@ -1,12 +1,13 @@
 // Fetching Rows() rows (INTEGER, VARCHAR(40), DOUBLE) in rowsets of 1,000 into a vector of
-// rows: with plain ODBC calls, and through the library's range of rows and typed cells. And
-// the same for rows with a TEXT column, long data: the plain side fetches row by row and gets
-// each text whole with SQLGetData, the one way that reads every value whole on both drivers;
-// the library fetches rowsets of 1,000 (SQLite's are filled row by row).
+// rows: with plain ODBC calls, through the library's range of rows and typed cells, and as typed
+// rows of the C++ interface. And the same for rows with a TEXT column, long data: the plain side
+// fetches row by row and gets each text whole with SQLGetData, the one way that reads every value
+// whole on both drivers; the library fetches rowsets of 1,000 (SQLite's are filled row by row).
 
 #include "bench/BenchSupport.h"
 
 #include <cstdint>
+#include <tuple>
 #include <stdexcept>
 
 namespace bench {
@@ -162,13 +163,37 @@ void LibraryText(benchmark::State& State, const TDriver& Driver) {
   });
 }
 
+// The C++ interface's side: the rows of a query as tuples of the Columns, each made a TRow.
+template <class TRow, class... Columns>
+void ModernRows(benchmark::State& State, const TDriver& Driver, const char* Sql) {
+  ocl::sql::connection& db = SharedModernConnection(Driver);
+  for (auto _ : State) {
+    ocl::sql::result<Columns...> result = db.query<Columns...>(Sql);
+    std::vector<TRow> rows;
+    rows.reserve(Rows());
+    for (auto&& row : result)
+      std::apply([&](auto&... values) { rows.emplace_back(std::move(values)...); }, row);
+    Check(State, rows);
+  }
+}
+
+void Modern(benchmark::State& State, const TDriver& Driver) {
+  ModernRows<TFetchedRow, std::int64_t, std::string, double>(State, Driver, Select);
+}
+
+void ModernText(benchmark::State& State, const TDriver& Driver) {
+  ModernRows<TTextRow, std::int64_t, std::string>(State, Driver, SelectText);
+}
+
 const TWorkload workload([] {
   for (const TDriver& driver : Drivers()) {
     Fill(driver);
     FillText(driver);
   }
   RegisterPair("fetch", Raw, Library);
+  RegisterSide("fetch", "modern", Modern);
   RegisterPair("fetchText", RawText, LibraryText);
+  RegisterSide("fetchText", "modern", ModernText);
 });
 
 }  // namespace

@@ -73,6 +73,15 @@ void UseSqlite(ocl::THdbc& db, const std::string& file) {
   db.SetAttributes({"Database=" + file});
 }
 
+std::string ConnectString(bool Sqlite, const std::string& SqliteFile) {
+  auto db = NewConnection();
+  if (Sqlite)
+    UseSqlite(*db, SqliteFile);
+  else
+    UsePostgres(*db);
+  return db->BuildConnectString();
+}
+
 void UsePostgres(ocl::THdbc& db) {
   const char* port = std::getenv("MELROK_PG_PORT");
   const char* host = std::getenv("MELROK_PG_HOST");

@@ -77,6 +77,8 @@ void UseSqlite(ocl::THdbc& db, const std::string& file);
 // Points a connection at the test server through the "PostgreSQL Unicode" driver; fails the
 // test when scripts/testdb.sh has not started it.
 void UsePostgres(ocl::THdbc& db);
+// The same two as one connection string.
+std::string ConnectString(bool Sqlite, const std::string& SqliteFile);
 
 // A statement handle under a connection, checked through the library like a statement
 // component's calls.

@@ -1,0 +1,692 @@
+#pragma once
+// The library in the manner of the C++ standard library, namespace ocl::sql:
+//
+//   ocl::sql::connection db("Driver=SQLite3;Database=shop.db");
+//   db.execute("INSERT INTO parts VALUES (?, ?, ?)", 1, "Bolt", std::optional<double>());
+//   for (auto [id, name, price] :
+//        db.query<std::int64_t, std::string, std::optional<double>>("SELECT * FROM parts"))
+//     ...
+//
+// Values are bound by their C++ type and read back as C++ types; no buffer, size or length is
+// the caller's to write. Everything reaches the driver through the THdbc and THstmt components
+// (component() gives them to code that needs more). The driver's failures raise ocl::EODBC; a
+// value that the other side cannot hold exactly raises rtl::EConvertError.
+
+#include "odbc/OCL.h"
+
+#include <array>
+#include <chrono>
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <ranges>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace ocl::sql {
+
+class connection;
+class statement;
+class transaction;
+
+namespace detail {
+
+// Rows of one rowset of a query, and of one parameter array of execute_many.
+inline constexpr SQLUINTEGER rowset_rows = 1000;
+inline constexpr std::size_t array_rows = 100;
+
+// A connection component; freeing it also gives up the library's start-up it holds.
+struct connection_deleter {
+  void operator()(THdbc* db) const noexcept;
+};
+using connection_ptr = std::unique_ptr<THdbc, connection_deleter>;
+using statement_ptr = std::unique_ptr<THstmt>;
+
+// One value as the statement component binds it. A null data is NULL; length is the bytes of
+// a text or binary value, -1 for the fixed types.
+struct bound_value {
+  SQLSMALLINT c_type = SQL_C_CHAR;
+  SQLSMALLINT sql_type = SQL_VARCHAR;
+  SQLULEN size = 0;
+  SQLSMALLINT digits = 0;
+  const void* data = nullptr;
+  SQLLEN length = -1;
+};
+
+// Room for a value converted before it is bound (a bool, a date, a timestamp).
+struct slot {
+  alignas(SQL_TIMESTAMP_STRUCT) std::byte bytes[sizeof(SQL_TIMESTAMP_STRUCT)];
+};
+
+template <class T>
+inline constexpr bool is_character =
+    std::is_same_v<T, char> || std::is_same_v<T, wchar_t> || std::is_same_v<T, char8_t> ||
+    std::is_same_v<T, char16_t> || std::is_same_v<T, char32_t>;
+
+template <class T>
+concept integer = std::integral<T> && !std::is_same_v<T, bool> && !is_character<T>;
+template <class T>
+concept text = std::convertible_to<const T&, std::string_view>;
+template <class T>
+concept bytes = std::convertible_to<const T&, std::span<const std::byte>> && !text<T>;
+template <class T>
+concept date =
+    std::is_same_v<T, std::chrono::year_month_day> || std::is_same_v<T, std::chrono::sys_days>;
+
+template <class T>
+struct is_time_point : std::false_type {};
+template <class D>
+struct is_time_point<std::chrono::sys_time<D>> : std::bool_constant<D::period::num == 1> {};
+// A time point of seconds or finer is a timestamp (sys_days is a date).
+template <class T>
+concept time_point = is_time_point<T>::value;
+
+template <class T>
+struct is_optional : std::false_type {};
+template <class T>
+struct is_optional<std::optional<T>> : std::true_type {};
+
+// The type a value is bound as: arrays of characters as pointers, without const.
+template <class T>
+using value_type = std::remove_cv_t<std::decay_t<const T>>;
+
+// The integer a value goes as. SQLite's driver reads a signed byte as unsigned (-128 arrives as
+// 128) and an unsigned 32-bit one as signed (4294967295 arrives as -1): bytes go as 16-bit
+// integers, unsigned 32-bit ones as 64-bit.
+template <integer T>
+using bound_integer = std::conditional_t<
+    sizeof(T) == 1, std::conditional_t<std::is_signed_v<T>, std::int16_t, std::uint16_t>,
+    std::conditional_t<sizeof(T) == 4 && std::is_unsigned_v<T>, std::int64_t, T>>;
+
+// The C and SQL types of an integer of that width and signedness; an unsigned one goes as the
+// next wider SQL type, so that its every value fits.
+template <integer T>
+constexpr std::pair<SQLSMALLINT, SQLSMALLINT> integer_types() {
+  using B = bound_integer<T>;
+  constexpr bool s = std::is_signed_v<B>;
+  if constexpr (sizeof(B) == 2)
+    return {s ? SQL_C_SSHORT : SQL_C_USHORT, s ? SQL_SMALLINT : SQL_INTEGER};
+  if constexpr (sizeof(B) == 4) return {SQL_C_SLONG, SQL_INTEGER};
+  if constexpr (sizeof(B) == 8) return {s ? SQL_C_SBIGINT : SQL_C_UBIGINT, SQL_BIGINT};
+}
+
+// Digits of a second's fraction that a duration carries: 0, 3, 6 or 9.
+template <class D>
+constexpr SQLSMALLINT fraction_digits() {
+  using p = typename D::period;
+  if constexpr (p::den == 1)
+    return 0;
+  else if constexpr (1000 % p::den == 0)
+    return 3;
+  else if constexpr (1000000 % p::den == 0)
+    return 6;
+  else
+    return 9;
+}
+
+[[noreturn]] void refuse(const std::string& what);
+// Dates and timestamps, refused where the other side cannot hold them.
+SQL_DATE_STRUCT to_date(std::chrono::year_month_day value);
+std::chrono::year_month_day from_date(const SQL_DATE_STRUCT& value);
+SQL_TIMESTAMP_STRUCT to_timestamp(std::chrono::sys_days day, std::chrono::nanoseconds into_day);
+// Seconds since 1970 and the nanoseconds of the fraction.
+std::pair<std::int64_t, std::int64_t> from_timestamp(const SQL_TIMESTAMP_STRUCT& value);
+
+// How a C++ type is bound: shape() the types without a value, describe() one value (pointing
+// into the caller's value, or into the room given for a converted one).
+template <class T>
+struct bind_traits;
+
+template <integer T>
+struct bind_traits<T> {
+  static bound_value shape() {
+    auto [c, s] = integer_types<T>();
+    return {c, s};
+  }
+  static bound_value describe(const T& value, slot& room) {
+    if constexpr (std::is_unsigned_v<T> && sizeof(T) == 8)
+      if (value > static_cast<T>(std::numeric_limits<std::int64_t>::max()))
+        refuse(std::to_string(value) + " is beyond the 64-bit integers a database holds");
+    bound_value v = shape();
+    if constexpr (!std::is_same_v<bound_integer<T>, T>) {
+      bound_integer<T> wide = value;
+      std::memcpy(room.bytes, &wide, sizeof wide);
+      v.data = room.bytes;
+    } else {
+      v.data = &value;
+    }
+    return v;
+  }
+};
+
+template <>
+struct bind_traits<bool> {
+  static bound_value shape() { return {SQL_C_BIT, SQL_BIT, 1}; }
+  static bound_value describe(const bool& value, slot& room) {
+    room.bytes[0] = std::byte{value};
+    bound_value v = shape();
+    v.data = room.bytes;
+    return v;
+  }
+};
+
+template <>
+struct bind_traits<double> {
+  static bound_value shape() { return {SQL_C_DOUBLE, SQL_DOUBLE, 15}; }
+  static bound_value describe(const double& value, slot&) {
+    bound_value v = shape();
+    v.data = &value;
+    return v;
+  }
+};
+
+// Text and bytes are bound where they are, with their length: no copy and no terminator. An
+// empty one points at a byte of its own, as a null value would be NULL.
+inline bound_value variable_value(SQLSMALLINT c_type, SQLSMALLINT sql_type, const void* data,
+                                  std::size_t size) {
+  static const char empty = 0;
+  return {c_type,
+          sql_type,
+          std::max<SQLULEN>(size, 1),
+          0,
+          data ? data : &empty,
+          static_cast<SQLLEN>(size)};
+}
+
+template <text T>
+struct bind_traits<T> {
+  static bound_value shape() { return {SQL_C_CHAR, SQL_VARCHAR, 1}; }
+  static bound_value describe(const T& value, slot&) {
+    if constexpr (std::is_pointer_v<T>)
+      if (!value) return shape();
+    std::string_view s = value;
+    return variable_value(SQL_C_CHAR, SQL_VARCHAR, s.data(), s.size());
+  }
+};
+
+template <bytes T>
+struct bind_traits<T> {
+  static bound_value shape() { return {SQL_C_BINARY, SQL_VARBINARY, 1}; }
+  static bound_value describe(const T& value, slot&) {
+    std::span<const std::byte> b = value;
+    return variable_value(SQL_C_BINARY, SQL_VARBINARY, b.data(), b.size());
+  }
+};
+
+template <date T>
+struct bind_traits<T> {
+  static bound_value shape() { return {SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10}; }
+  static bound_value describe(const T& value, slot& room) {
+    SQL_DATE_STRUCT d = to_date(std::chrono::year_month_day(value));
+    std::memcpy(room.bytes, &d, sizeof d);
+    bound_value v = shape();
+    v.data = room.bytes;
+    return v;
+  }
+};
+
+template <time_point T>
+struct bind_traits<T> {
+  static constexpr SQLSMALLINT digits = fraction_digits<typename T::duration>();
+  static bound_value shape() {
+    return {SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, digits ? 20u + digits : 19u, digits};
+  }
+  static bound_value describe(const T& value, slot& room) {
+    auto day = std::chrono::floor<std::chrono::days>(value);
+    SQL_TIMESTAMP_STRUCT t =
+        to_timestamp(day, std::chrono::duration_cast<std::chrono::nanoseconds>(value - day));
+    std::memcpy(room.bytes, &t, sizeof t);
+    bound_value v = shape();
+    v.data = room.bytes;
+    return v;
+  }
+};
+
+template <class T>
+struct bind_traits<std::optional<T>> {
+  static bound_value shape() { return bind_traits<T>::shape(); }
+  static bound_value describe(const std::optional<T>& value, slot& room) {
+    return value ? bind_traits<T>::describe(*value, room) : shape();
+  }
+};
+
+// A NULL of no type of its own goes as a text; both drivers take it for any column.
+template <>
+struct bind_traits<std::nullopt_t> {
+  static bound_value describe(const std::nullopt_t&, slot&) { return {}; }
+};
+
+// How a C++ type is read from a cell of a result. NULL reads only as std::optional.
+[[noreturn]] void refuse_cell(THstmt& stmt, SQLUSMALLINT column, const std::string& what);
+
+template <class T>
+struct read_traits;
+
+template <class T>
+T read_cell(TCell cell, THstmt& stmt) {
+  if constexpr (is_optional<T>::value) {
+    if (cell.IsNull()) return std::nullopt;
+    return read_traits<typename T::value_type>::read(cell, stmt);
+  } else {
+    // Read first: the value of a long-data cell, and so its indicator, is there only then.
+    T value = read_traits<T>::read(cell, stmt);
+    if (cell.Indicator() == SQL_NULL_DATA)
+      refuse_cell(stmt, cell.Column(), "NULL, which reads only as std::optional");
+    return value;
+  }
+}
+
+template <integer T>
+struct read_traits<T> {
+  static T read(TCell& cell, THstmt& stmt) {
+    std::int64_t value = cell.AsInteger();
+    if constexpr (!std::is_same_v<T, std::int64_t>) {
+      if (!std::in_range<T>(value))
+        refuse_cell(stmt, cell.Column(),
+                    std::to_string(value) + " does not fit a" +
+                        (std::is_signed_v<T> ? " " : "n unsigned ") +
+                        std::to_string(8 * sizeof(T)) + "-bit integer");
+    }
+    return static_cast<T>(value);
+  }
+};
+
+template <>
+struct read_traits<bool> {
+  static bool read(TCell& cell, THstmt& stmt) {
+    std::int64_t value = cell.AsInteger();
+    if (value != 0 && value != 1)
+      refuse_cell(stmt, cell.Column(), std::to_string(value) + " is no truth value");
+    return value == 1;
+  }
+};
+
+template <>
+struct read_traits<double> {
+  static double read(TCell& cell, THstmt&) { return cell.AsDouble(); }
+};
+
+template <>
+struct read_traits<std::string> {
+  static std::string read(TCell& cell, THstmt&) { return cell.AsString(); }
+};
+
+template <>
+struct read_traits<std::vector<std::byte>> {
+  static std::vector<std::byte> read(TCell& cell, THstmt&) { return cell.AsBytes(); }
+};
+
+template <date T>
+struct read_traits<T> {
+  static T read(TCell& cell, THstmt&) { return T(from_date(cell.AsDate())); }
+};
+
+template <time_point T>
+struct read_traits<T> {
+  static T read(TCell& cell, THstmt& stmt) {
+    using D = typename T::duration;
+    auto [seconds, nanoseconds] = from_timestamp(cell.AsTimestamp());
+    constexpr auto limit = std::chrono::duration_cast<std::chrono::seconds>(D::max()).count() - 1;
+    if (seconds > limit || seconds < -limit)
+      refuse_cell(stmt, cell.Column(), "the timestamp is beyond the range of the time point");
+    auto whole = std::chrono::duration_cast<D>(std::chrono::seconds(seconds));
+    auto part = std::chrono::duration_cast<D>(std::chrono::nanoseconds(nanoseconds));
+    if (std::chrono::duration_cast<std::chrono::nanoseconds>(part).count() != nanoseconds)
+      refuse_cell(stmt, cell.Column(), "the timestamp is finer than the time point");
+    return T(whole + part);
+  }
+};
+
+// A query result's number of columns, which must be the number of types named.
+void check_columns(THstmt& stmt, std::size_t expected);
+
+template <class T>
+struct without_optional {
+  using type = T;
+};
+template <class T>
+struct without_optional<std::optional<T>> {
+  using type = T;
+};
+
+template <class T>
+constexpr std::size_t fixed_width() {
+  if constexpr (integer<T>)
+    return sizeof(bound_integer<T>);
+  else if constexpr (date<T>)
+    return sizeof(SQL_DATE_STRUCT);
+  else if constexpr (time_point<T>)
+    return sizeof(SQL_TIMESTAMP_STRUCT);
+  else
+    return sizeof(T);
+}
+
+// One column of execute_many: the values of one parameter array, copied from the caller's
+// range into a buffer laid out as the statement component binds arrays (text and bytes 256
+// bytes apart).
+template <class R>
+class array_column {
+ public:
+  using value = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>;
+  using element = typename without_optional<value>::type;
+  static constexpr bool nullable = is_optional<value>::value;
+  static constexpr bool variable = text<element> || bytes<element>;
+
+  explicit array_column(const R& values) : values_(values) {}
+  std::size_t size() const { return static_cast<std::size_t>(std::ranges::size(values_)); }
+
+  // Arrays of Rows values for each of the parameter numbers.
+  void bind(THstmt& stmt, const std::vector<SQLUSMALLINT>& numbers, std::size_t rows) {
+    stmt_ = &stmt;
+    numbers_ = numbers;
+    rows_ = rows;
+    stride_ =
+        variable ? static_cast<std::size_t>(CTypeSize(shape_.c_type)) : fixed_width<element>();
+    buffer_ = std::make_unique_for_overwrite<std::byte[]>(rows * stride_);
+    indicators_.clear();
+    for (SQLUSMALLINT n : numbers_) {
+      bind_array(n, buffer_.get());
+      indicators_.push_back(stmt.ParamIndicators(n));
+    }
+  }
+
+  // The Rows values from First on; false when a text or binary value is longer than the element
+  // it would take.
+  bool fill(std::size_t first) {
+    auto it = std::ranges::begin(values_);
+    std::ranges::advance(it, static_cast<std::ranges::range_difference_t<const R&>>(first));
+    for (std::size_t i = 0; i < rows_; ++i, ++it) {
+      SQLLEN indicator = 0;
+      if constexpr (nullable) {
+        if (!*it)
+          indicator = SQL_NULL_DATA;
+        else if (!store(i, **it, indicator))
+          return false;
+      } else if (!store(i, *it, indicator)) {
+        return false;
+      }
+      if constexpr (variable || nullable)
+        for (SQLLEN* ind : indicators_) ind[i] = indicator;
+    }
+    return true;
+  }
+
+ private:
+  void bind_array(SQLUSMALLINT n, const void* data) {
+    stmt_->BindParameter(n, shape_.c_type, const_cast<void*>(data), shape_.sql_type,
+                         variable ? stride_ : shape_.size, shape_.digits,
+                         static_cast<SQLLEN>(rows_));
+  }
+
+  bool store(std::size_t i, const element& value, SQLLEN& indicator) {
+    slot room;
+    bound_value v = bind_traits<element>::describe(value, room);
+    std::byte* target = buffer_.get() + i * stride_;
+    if constexpr (variable) {
+      const auto length = static_cast<std::size_t>(v.length);
+      if (length > stride_) return false;
+      std::memcpy(target, v.data, length);
+      indicator = v.length;
+      // A text without a NUL of its own goes terminated: SQLite's driver copies one that comes
+      // with its length into memory of its own first.
+      if (text<element> && length < stride_ && !std::memchr(v.data, 0, length)) {
+        target[length] = std::byte{0};
+        indicator = SQL_NTS;
+      }
+    } else {
+      std::memcpy(target, v.data, fixed_width<element>());
+    }
+    return true;
+  }
+
+  const R& values_;
+  const bound_value shape_ = bind_traits<element>::shape();
+  THstmt* stmt_ = nullptr;
+  std::vector<SQLUSMALLINT> numbers_;
+  std::size_t rows_ = 0;
+  std::unique_ptr<std::byte[]> buffer_;
+  std::vector<SQLLEN*> indicators_;
+  std::size_t stride_ = 0;
+};
+
+}  // namespace detail
+
+// A row of a result, read by column (0 is the first) or by name without regard to case;
+// valid until the next row is read.
+class row {
+ public:
+  row(THstmt& stmt, TRowView view) : stmt_(&stmt), view_(view) {}
+
+  std::size_t size() const { return stmt_->ColNames().size(); }
+  const std::string& name(std::size_t column) const;
+  template <class T>
+  T get(std::size_t column) const {
+    return detail::read_cell<T>(view_[number(column)], *stmt_);
+  }
+  template <class T>
+  T get(std::string_view name) const {
+    return detail::read_cell<T>(view_[name], *stmt_);
+  }
+
+ private:
+  SQLUSMALLINT number(std::size_t column) const;
+  THstmt* stmt_;
+  TRowView view_;
+};
+
+// The rows of a query, read once from first to last in rowsets: as tuples of the Columns'
+// types, or, with no Columns named, as rows read by column.
+template <class... Columns>
+class result {
+ public:
+  using value_type = std::conditional_t<sizeof...(Columns) == 0, row, std::tuple<Columns...>>;
+
+  class iterator {
+   public:
+    using value_type = result::value_type;
+    using difference_type = std::ptrdiff_t;
+
+    iterator() = default;
+    value_type operator*() const {
+      if constexpr (sizeof...(Columns) == 0)
+        return row(*stmt_, *rows_);
+      else
+        return read(std::index_sequence_for<Columns...>{});
+    }
+    iterator& operator++() {
+      ++rows_;
+      return *this;
+    }
+    void operator++(int) { ++*this; }
+    bool operator==(std::default_sentinel_t) const { return rows_ == std::default_sentinel; }
+
+   private:
+    friend class result;
+    explicit iterator(THstmt* stmt) : stmt_(stmt), rows_(stmt) {}
+    template <std::size_t... I>
+    value_type read(std::index_sequence<I...>) const {
+      TRowView& view = *rows_;
+      return value_type{detail::read_cell<Columns>(view[I + 1], *stmt_)...};
+    }
+
+    THstmt* stmt_ = nullptr;
+    // The rows' own iterator hands out its row only unconst.
+    mutable TRows::iterator rows_;
+  };
+
+  // Fetches the first rowset.
+  iterator begin() {
+    if constexpr (sizeof...(Columns) > 0) detail::check_columns(*stmt_, sizeof...(Columns));
+    return iterator(stmt_);
+  }
+  std::default_sentinel_t end() const { return {}; }
+
+  // The first row; rtl::Exception when there is none.
+  value_type one() {
+    iterator it = begin();
+    if (it == end()) throw rtl::Exception("The query gave no row.");
+    return *it;
+  }
+
+  THstmt& component() { return *stmt_; }
+
+ private:
+  friend class connection;
+  friend class statement;
+  explicit result(detail::statement_ptr owned) : owned_(std::move(owned)), stmt_(owned_.get()) {}
+  explicit result(THstmt& borrowed) : stmt_(&borrowed) {}
+
+  detail::statement_ptr owned_;
+  THstmt* stmt_;
+};
+
+// A transaction as a scope: the connection's changes wait for commit(), and are rolled back
+// when the scope ends without it. One at a time on a connection.
+class transaction {
+ public:
+  explicit transaction(connection& db);
+  transaction(const transaction&) = delete;
+  transaction& operator=(const transaction&) = delete;
+  ~transaction();
+
+  void commit();
+  void rollback();
+
+ private:
+  friend class statement;
+  explicit transaction(THdbc& db);
+  void finish(SQLSMALLINT completion);
+  // None once the transaction has ended or its connection is destroyed.
+  rtl::TComponentRef<THdbc> db_;
+};
+
+// A statement prepared once and executed as often as needed, each time with new values. Its
+// markers are "?" or ":name" (one kind in a statement); the values go to them in order, one
+// for each distinct name.
+class statement {
+ public:
+  statement(connection& db, std::string_view sql);
+
+  template <class... Args>
+  void execute(const Args&... args) {
+    std::array<detail::slot, sizeof...(Args)> rooms;
+    start_values(sizeof...(Args));
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+      (bind(I, detail::bind_traits<detail::value_type<Args>>::describe(args, rooms[I])), ...);
+    }
+    (std::index_sequence_for<Args...>{});
+    stmt_->Execute();
+  }
+
+  // Runs the query with the values. Its rows stay readable until the statement is executed
+  // again or destroyed.
+  template <class... Columns, class... Args>
+  result<Columns...> query(const Args&... args) {
+    execute(args...);
+    return result<Columns...>(*stmt_);
+  }
+
+  // Executes once for each row of the columns given (a sized range for each marker, all of
+  // one size), through parameter arrays, in one transaction of its own where none is open.
+  // From a text or binary value longer than an array's element (256 bytes) on, the rows are
+  // executed one by one.
+  template <class... Ranges>
+  void execute_many(const Ranges&... columns) {
+    static_assert(sizeof...(Ranges) > 0, "execute_many needs a column for each marker");
+    std::tuple<detail::array_column<Ranges>...> arrays{detail::array_column<Ranges>(columns)...};
+    const std::size_t rows =
+        start_arrays(sizeof...(Ranges), {static_cast<std::size_t>(std::ranges::size(columns))...});
+    std::unique_ptr<transaction> work = own_transaction();
+    for (std::size_t done = 0; done < rows;) {
+      std::size_t count = std::min(detail::array_rows, rows - done);
+      if (count != bound_rows_) {
+        bound_rows_ = count;
+        [&]<std::size_t... I>(std::index_sequence<I...>) {
+          (std::get<I>(arrays).bind(*stmt_, numbers(I), count), ...);
+        }
+        (std::index_sequence_for<Ranges...>{});
+      }
+      if (!std::apply([&](auto&... a) { return (a.fill(done) && ...); }, arrays)) {
+        for (; done < rows; ++done) execute(at(columns, done)...);
+        break;
+      }
+      stmt_->Execute();
+      done += count;
+    }
+    if (work) work->commit();
+  }
+
+  THstmt& component() { return *stmt_; }
+
+ private:
+  friend class connection;
+
+  template <class R>
+  static decltype(auto) at(const R& values, std::size_t i) {
+    auto it = std::ranges::begin(values);
+    std::ranges::advance(it, static_cast<std::ranges::range_difference_t<const R&>>(i));
+    return *it;
+  }
+
+  // Checks the number of values given.
+  void start_values(std::size_t count);
+  // Checks the number of columns and that all have the same number of rows; that number.
+  std::size_t start_arrays(std::size_t count, std::initializer_list<std::size_t> sizes);
+  // A transaction for an execute_many where none is open; null otherwise.
+  std::unique_ptr<transaction> own_transaction();
+  // The parameter numbers that the value of that position binds.
+  const std::vector<SQLUSMALLINT>& numbers(std::size_t value);
+  void bind(std::size_t value, const detail::bound_value& v);
+
+  detail::statement_ptr stmt_;
+  // For each distinct :name in order, its parameter numbers; empty with "?" markers.
+  std::vector<std::vector<SQLUSMALLINT>> names_;
+  std::vector<SQLUSMALLINT> position_;
+  // The elements each parameter is bound with: none yet, 1 (single values) or an array's.
+  std::size_t bound_rows_ = 0;
+};
+
+// An open connection, closed when it is destroyed. The library is started for as long as a
+// connection lives, unless the program started it itself (as the setup program's module table
+// does, before any connection).
+class connection {
+ public:
+  // A connection string ("Driver=SQLite3;Database=shop.db"), or the name of a data source.
+  explicit connection(std::string_view target);
+  connection(std::string_view data_source, std::string_view user, std::string_view password);
+
+  template <class... Args>
+  void execute(std::string_view sql, const Args&... args) {
+    statement(*this, sql).execute(args...);
+  }
+
+  template <class... Columns, class... Args>
+  result<Columns...> query(std::string_view sql, const Args&... args) {
+    statement s(*this, sql);
+    s.execute(args...);
+    return result<Columns...>(std::move(s.stmt_));
+  }
+
+  template <class... Ranges>
+  void execute_many(std::string_view sql, const Ranges&... columns) {
+    statement(*this, sql).execute_many(columns...);
+  }
+
+  THdbc& component() { return *db_; }
+
+ private:
+  detail::connection_ptr db_;
+};
+
+}  // namespace ocl::sql
