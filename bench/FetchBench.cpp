@@ -1,29 +1,18 @@
-// Fetching Rows() rows (INTEGER, VARCHAR(40), DOUBLE) in rowsets of 1,000 into a vector of
-// rows: with plain ODBC calls, and through the library's range of rows and typed cells. And
-// the same for rows with a TEXT column, long data: the plain side fetches row by row and gets
+// The fetch workloads with plain ODBC calls, and through the library's range of rows and
+// typed cells. Rows with a TEXT column, long data: the plain side fetches row by row and gets
 // each text whole with SQLGetData, the one way that reads every value whole on both drivers;
 // the library fetches rowsets of 1,000 (SQLite's are filled row by row).
 
-#include "bench/BenchSupport.h"
+#include "bench/FetchWorkload.h"
 
-#include <cstdint>
 #include <stdexcept>
 
-namespace bench {
+namespace bench::fetch {
 
 namespace {
 
-struct TFetchedRow {
-  std::int64_t Id;
-  std::string Name;
-  double Amount;
-};
-
-constexpr SQLULEN RowSet = 1000;
 constexpr SQLLEN NameLength = 41;  // VARCHAR(40) and its NUL
-const char* const Select = "SELECT id, name, amount FROM fetch_rows";
 
-// The table, made once per driver before anything is timed.
 void Fill(const TDriver& Driver) {
   TRawConnection db(Driver);
   db.Exec("DROP TABLE IF EXISTS fetch_rows");
@@ -34,18 +23,12 @@ void Fill(const TDriver& Driver) {
           ") INSERT INTO fetch_rows SELECT x, 'fetched row number ' || x, x * 0.25 FROM c");
 }
 
-template <class TRow>
-void Check(benchmark::State& State, const std::vector<TRow>& Fetched) {
-  if (Fetched.size() != Rows()) State.SkipWithError("not every row was fetched");
-  benchmark::DoNotOptimize(Fetched.data());
-}
-
 // The library's side: the rows of a query in rowsets of 1,000 through Rows() and typed cells,
 // each made a TRow by Take.
 template <class TRow, class TTake>
 void LibraryRows(benchmark::State& State, const TDriver& Driver, const char* Sql, TTake Take) {
   ocl::THdbc& db = SharedLibraryConnection(Driver);
-  for (auto _ : State) {
+  for (auto _ : Timed(State)) {
     std::unique_ptr<ocl::THstmt> stmt(rtl::TComponent::Create<ocl::THstmt>(nullptr));
     stmt->SethDbc(&db);
     stmt->SetRowSetSize(RowSet);
@@ -60,7 +43,7 @@ void LibraryRows(benchmark::State& State, const TDriver& Driver, const char* Sql
 
 void Raw(benchmark::State& State, const TDriver& Driver) {
   TRawConnection& db = SharedRawConnection(Driver);
-  for (auto _ : State) {
+  for (auto _ : Timed(State)) {
     SQLHSTMT stmt = SQL_NULL_HSTMT;
     Ensure(SQLAllocHandle(SQL_HANDLE_STMT, db.Dbc(), &stmt), SQL_HANDLE_DBC, db.Dbc());
     SQLULEN fetched = 0;
@@ -100,13 +83,6 @@ void Library(benchmark::State& State, const TDriver& Driver) {
   });
 }
 
-struct TTextRow {
-  std::int64_t Id;
-  std::string Body;
-};
-
-const char* const SelectText = "SELECT id, body FROM fetch_text";
-
 void FillText(const TDriver& Driver) {
   TRawConnection db(Driver);
   db.Exec("DROP TABLE IF EXISTS fetch_text");
@@ -135,7 +111,7 @@ std::string GetText(SQLHSTMT Stmt) {
 
 void RawText(benchmark::State& State, const TDriver& Driver) {
   TRawConnection& db = SharedRawConnection(Driver);
-  for (auto _ : State) {
+  for (auto _ : Timed(State)) {
     SQLHSTMT stmt = SQL_NULL_HSTMT;
     Ensure(SQLAllocHandle(SQL_HANDLE_STMT, db.Dbc(), &stmt), SQL_HANDLE_DBC, db.Dbc());
     std::string text = SelectText;
@@ -162,15 +138,13 @@ void LibraryText(benchmark::State& State, const TDriver& Driver) {
   });
 }
 
-const TWorkload workload([] {
-  for (const TDriver& driver : Drivers()) {
-    Fill(driver);
-    FillText(driver);
-  }
-  RegisterPair("fetch", Raw, Library);
-  RegisterPair("fetchText", RawText, LibraryText);
-});
+const TSetup fill("fetch", Fill);
+const TSetup fillText("fetchText", FillText);
+const TSide raw("fetch", "raw", Raw);
+const TSide library("fetch", "library", Library);
+const TSide rawText("fetchText", "raw", RawText);
+const TSide libraryText("fetchText", "library", LibraryText);
 
 }  // namespace
 
-}  // namespace bench
+}  // namespace bench::fetch
