@@ -8,6 +8,8 @@
 
 #include "bench/BenchSupport.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -158,6 +160,11 @@ TOptions ReadOptions(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The allocator behaves the same in every run: no small freed blocks kept aside to be merged
+  // at some later request, no threshold that moves with what earlier runs allocated.
+  mallopt(M_MXFAST, 0);
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+  mallopt(M_TRIM_THRESHOLD, 1 << 20);
   TOptions options = ReadOptions(argc, argv);
   int restCount = static_cast<int>(options.Rest.size());
   bench::SetOptions(options.Rows, options.Runs);

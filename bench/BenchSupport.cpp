@@ -1,5 +1,6 @@
 #include "bench/BenchSupport.h"
 
+#include <malloc.h>
 #include <valgrind/callgrind.h>
 
 #include <algorithm>
@@ -116,6 +117,7 @@ std::unique_ptr<ocl::THdbc> LibraryConnection(const TDriver& Driver) {
 namespace {
 
 std::map<std::string, std::shared_ptr<void>> shared;
+std::shared_ptr<void> result;
 
 struct TRegistry {
   std::vector<std::pair<std::string, void (*)(const TDriver&)>> Setups;
@@ -152,6 +154,8 @@ ocl::THdbc& SharedLibraryConnection(const TDriver& Driver) {
   return SharedConnection<ocl::THdbc>("library", Driver,
                                       [&Driver] { return LibraryConnection(Driver); });
 }
+
+void KeepResult(std::shared_ptr<void> Result) { result = std::move(Result); }
 
 void CloseSharedConnections() {
   shared.clear();
@@ -211,6 +215,8 @@ void RegisterAll() {
               // What callgrind counted in the loop, under the run's
               // name once the run has checked what it did.
               CALLGRIND_DUMP_STATS_AT(state.error_occurred() ? "skipped" : name.c_str());
+              KeepResult(nullptr);
+              malloc_trim(0);
             })
             ->Iterations(1)
             ->Repetitions(Runs())

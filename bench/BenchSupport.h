@@ -91,7 +91,14 @@ class Timed {
   benchmark::State& state_;
 };
 
-// A side of a workload on one driver; a run times the body of its Timed loop, once.
+// What a run made (the rows it fetched), released once the run has ended: what the caller
+// does with a result after it is no part of the workload.
+void KeepResult(std::shared_ptr<void> Result);
+
+// A side of a workload on one driver; a run times the body of its Timed loop, once. Each run
+// starts on the same heap: memory that earlier runs freed is given back first, so that no run
+// pays for the way another left the allocator (glibc consolidates freed small blocks at a
+// later large request, several million instructions after 20,000 rows).
 using TBody = std::function<void(benchmark::State&, const TDriver&)>;
 
 // Registers a side of a workload when the program starts, from the side's own source file:

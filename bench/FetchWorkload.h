@@ -27,11 +27,12 @@ inline constexpr SQLULEN RowSet = 1000;
 inline constexpr const char* Select = "SELECT id, name, amount FROM fetch_rows";
 inline constexpr const char* SelectText = "SELECT id, body FROM fetch_text";
 
-// Skips the run with an error unless every row was fetched.
+// Skips the run with an error unless every row was fetched; the rows are kept until the run
+// has ended (KeepResult).
 template <class TRow>
-void Check(benchmark::State& State, const std::vector<TRow>& Fetched) {
+void Check(benchmark::State& State, std::vector<TRow>&& Fetched) {
   if (Fetched.size() != Rows()) State.SkipWithError("not every row was fetched");
-  benchmark::DoNotOptimize(Fetched.data());
+  KeepResult(std::make_shared<std::vector<TRow>>(std::move(Fetched)));
 }
 
 }  // namespace bench::fetch

@@ -67,7 +67,7 @@ void Fetch(benchmark::State& State, const TDriver& Driver, const char* Sql, TTak
       for (std::size_t i = 0; i < vectors.Ids.size(); ++i) rows.push_back(Take(vectors, i));
       vectors.Resize(fetch::RowSet);
     }
-    fetch::Check(State, rows);
+    fetch::Check(State, std::move(rows));
   }
 }
 
@@ -114,7 +114,7 @@ void FetchText(benchmark::State& State, const TDriver& Driver) {
     std::vector<fetch::TTextRow> rows;
     rows.reserve(Rows());
     while (select.fetch()) rows.push_back({idInd == soci::i_null ? 0 : id, std::move(body)});
-    fetch::Check(State, rows);
+    fetch::Check(State, std::move(rows));
   }
 }
 
