@@ -1,5 +1,9 @@
 #include "bench/BenchSupport.h"
 
+#include <malloc.h>
+#include <valgrind/callgrind.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -12,17 +16,23 @@ namespace {
 std::size_t rows = 100000;
 int runs = 5;
 
-std::vector<void (*)()>& Registrations() {
-  static std::vector<void (*)()> registrations;
-  return registrations;
-}
-
 std::string DiagText(SQLSMALLINT HandleType, SQLHANDLE Handle) {
   SQLCHAR state[6] = {}, message[512] = {};
   SQLINTEGER native = 0;
   SQLSMALLINT length = 0;
   SQLGetDiagRec(HandleType, Handle, 1, state, &native, message, sizeof message, &length);
   return std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(message);
+}
+
+// A folder of this process's own for the SQLite database: two programs measuring at the same
+// time (from two working copies) would otherwise fill and drop each other's tables.
+const std::filesystem::path& Folder() {
+  static const std::filesystem::path folder = [] {
+    std::string name = (std::filesystem::temp_directory_path() / "ocl-bench.XXXXXX").string();
+    if (!mkdtemp(name.data())) throw std::runtime_error("no folder for the SQLite database");
+    return std::filesystem::path(name);
+  }();
+  return folder;
 }
 
 }  // namespace
@@ -38,8 +48,7 @@ void SetOptions(std::size_t Rows, int Runs) {
 const std::vector<TDriver>& Drivers() {
   static const std::vector<TDriver> drivers = [] {
     std::vector<TDriver> list;
-    auto folder = std::filesystem::temp_directory_path() / "ocl-bench";
-    std::filesystem::create_directories(folder);
+    const std::filesystem::path& folder = Folder();
     list.push_back(
         {"SQLite", "DRIVER=SQLite3;Database=" + (folder / "bench.db").string() + ";", "DOUBLE"});
     const char* port = std::getenv("MELROK_PG_PORT");
@@ -106,55 +115,116 @@ std::unique_ptr<ocl::THdbc> LibraryConnection(const TDriver& Driver) {
 }
 
 namespace {
-std::map<std::string, std::unique_ptr<TRawConnection>> sharedRaw;
-std::map<std::string, std::unique_ptr<ocl::THdbc>> sharedLibrary;
-std::map<std::string, std::unique_ptr<ocl::sql::connection>> sharedModern;
+
+std::map<std::string, std::shared_ptr<void>> shared;
+std::shared_ptr<void> result;
+
+struct TRegistry {
+  std::vector<std::pair<std::string, void (*)(const TDriver&)>> Setups;
+  // Workloads in the order their first side came, each with its sides.
+  std::vector<std::pair<std::string, std::vector<std::pair<std::string, TBody>>>> Workloads;
+};
+
+TRegistry& Registry() {
+  static TRegistry registry;
+  return registry;
+}
+
+int SideRank(const std::string& Side) {
+  if (Side == "raw") return 0;
+  return Side == "library" ? 1 : 2;
+}
+
+bool SideBefore(const std::string& A, const std::string& B) {
+  return SideRank(A) != SideRank(B) ? SideRank(A) < SideRank(B) : A < B;
+}
+
 }  // namespace
 
+std::shared_ptr<void>& SharedSlot(const std::string& Side, const TDriver& Driver) {
+  return shared[Side + "/" + Driver.Name];
+}
+
 TRawConnection& SharedRawConnection(const TDriver& Driver) {
-  auto& db = sharedRaw[Driver.Name];
-  if (!db) db = std::make_unique<TRawConnection>(Driver);
-  return *db;
+  return SharedConnection<TRawConnection>(
+      "raw", Driver, [&Driver] { return std::make_unique<TRawConnection>(Driver); });
 }
 
 ocl::THdbc& SharedLibraryConnection(const TDriver& Driver) {
-  auto& db = sharedLibrary[Driver.Name];
-  if (!db) db = LibraryConnection(Driver);
-  return *db;
+  return SharedConnection<ocl::THdbc>("library", Driver,
+                                      [&Driver] { return LibraryConnection(Driver); });
 }
 
-ocl::sql::connection& SharedModernConnection(const TDriver& Driver) {
-  auto& db = sharedModern[Driver.Name];
-  if (!db) db = std::make_unique<ocl::sql::connection>(Driver.ConnectString);
-  return *db;
-}
+void KeepResult(std::shared_ptr<void> Result) { result = std::move(Result); }
 
 void CloseSharedConnections() {
-  sharedRaw.clear();
-  sharedLibrary.clear();
-  sharedModern.clear();
+  shared.clear();
+  std::error_code ignored;
+  std::filesystem::remove_all(Folder(), ignored);
 }
 
-void RegisterPair(const std::string& Workload, const TBody& Raw, const TBody& Library) {
-  RegisterSide(Workload, "raw", Raw);
-  RegisterSide(Workload, "library", Library);
+Timed::iterator Timed::end() {
+  // The timer starts here.
+  iterator last(state_.end());
+  CALLGRIND_TOGGLE_COLLECT;
+  return last;
 }
 
-void RegisterSide(const std::string& Workload, const std::string& Side, const TBody& Body) {
-  for (const TDriver& driver : Drivers()) {
-    benchmark::RegisterBenchmark((Workload + "/" + driver.Name + "/" + Side).c_str(),
-                                 [Body, driver](benchmark::State& state) { Body(state, driver); })
-        ->Iterations(1)
-        ->Repetitions(Runs())
-        ->UseRealTime()
-        ->Unit(benchmark::kMillisecond);
-  }
+bool Timed::iterator::operator!=(const iterator& End) {
+  if (inner_ != End.inner_) return true;
+  CALLGRIND_TOGGLE_COLLECT;
+  return false;
 }
 
-TWorkload::TWorkload(void (*Register)()) { Registrations().push_back(Register); }
+TSide::TSide(std::string Workload, std::string Name, TBody Body) {
+  auto& workloads = Registry().Workloads;
+  auto workload = std::find_if(workloads.begin(), workloads.end(),
+                               [&](const auto& entry) { return entry.first == Workload; });
+  if (workload == workloads.end())
+    workload = workloads.insert(workloads.end(), {std::move(Workload), {}});
+  workload->second.emplace_back(std::move(Name), std::move(Body));
+}
+
+TSetup::TSetup(std::string Workload, void (*Setup)(const TDriver&)) {
+  Registry().Setups.emplace_back(std::move(Workload), Setup);
+}
+
+std::vector<std::string> SideNames() {
+  std::vector<std::string> names;
+  for (const auto& [workload, sides] : Registry().Workloads)
+    for (const auto& side : sides)
+      if (std::find(names.begin(), names.end(), side.first) == names.end())
+        names.push_back(side.first);
+  std::sort(names.begin(), names.end(), SideBefore);
+  return names;
+}
 
 void RegisterAll() {
-  for (auto reg : Registrations()) reg();
+  for (const TDriver& driver : Drivers())
+    for (const auto& setup : Registry().Setups) setup.second(driver);
+  for (auto& [workload, sides] : Registry().Workloads) {
+    std::sort(sides.begin(), sides.end(),
+              [](const auto& a, const auto& b) { return SideBefore(a.first, b.first); });
+    for (const TDriver& driver : Drivers()) {
+      for (const auto& [side, body] : sides) {
+        std::string name = workload + "/" + driver.Name + "/" + side;
+        benchmark::RegisterBenchmark(
+            name.c_str(),
+            [name, body = body, driver](benchmark::State& state) {
+              body(state, driver);
+              // What callgrind counted in the loop, under the run's
+              // name once the run has checked what it did.
+              CALLGRIND_DUMP_STATS_AT(state.error_occurred() ? "skipped" : name.c_str());
+              KeepResult(nullptr);
+              malloc_trim(0);
+            })
+            ->Iterations(1)
+            ->Repetitions(Runs())
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+      }
+    }
+  }
 }
 
 }  // namespace bench

@@ -1,46 +1,31 @@
-// Inserting rows (INTEGER, VARCHAR(40), DOUBLE) in one transaction through parameter arrays of
-// 1,000 rows bound with named types: a prepared INSERT executed once per array, with plain
-// ODBC calls and with a statement component, on the same buffers; and through the C++
-// interface, from a program's containers of the same values. Rows() is rounded down to whole
-// arrays.
+// The insert workloads with plain ODBC calls and with a statement component.
 
-#include "bench/BenchSupport.h"
+#include "bench/InsertWorkload.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <string>
-#include <vector>
 
-namespace bench {
+namespace bench::insert {
 
-namespace {
-
-constexpr const char* Table = "bench_insert";
-
-// One array of rows, laid out as both sides bind it: texts 256 bytes apart.
-struct TRows {
-  explicit TRows(std::size_t Size) : Ids(Size), Names(Size * 256), Values(Size) {}
-  std::size_t Size() const { return Ids.size(); }
-  // The rows of array number Batch.
-  void Fill(std::size_t Batch) {
-    for (std::size_t i = 0; i < Size(); ++i) {
-      std::size_t row = Batch * Size() + i;
-      Ids[i] = static_cast<SQLINTEGER>(row);
-      std::snprintf(&Names[i * 256], 256, "row %zu", row);
-      Values[i] = static_cast<double>(row) / 8;
-    }
+void TRows::Fill(std::size_t Batch) {
+  for (std::size_t i = 0; i < Size(); ++i) {
+    std::size_t row = Batch * Size() + i;
+    Ids[i] = static_cast<SQLINTEGER>(row);
+    std::snprintf(&Names[i * 256], 256, "row %zu", row);
+    Values[i] = static_cast<double>(row) / 8;
   }
-  std::vector<SQLINTEGER> Ids;
-  std::vector<char> Names;
-  std::vector<double> Values;
-};
+}
+
+void TRows::SetNameIndicators(SQLLEN* Ind) const {
+  for (std::size_t i = 0; i < Size(); ++i) Ind[i] = IsNull(i) ? SQL_NULL_DATA : SQL_NTS;
+}
 
 std::size_t ArraySize() { return std::min<std::size_t>(1000, Rows()); }
 std::size_t Batches() { return Rows() / ArraySize(); }
 
-// An empty table, made on a connection of its own. PostgreSQL then writes out what earlier
-// runs left in its log, so that every run starts from the same state.
+// PostgreSQL then writes out what earlier runs left in its log, so that every run starts from
+// the same state.
 void NewTable(const TDriver& Driver) {
   TRawConnection db(Driver);
   db.Exec(std::string("DROP TABLE IF EXISTS ") + Table);
@@ -49,23 +34,28 @@ void NewTable(const TDriver& Driver) {
   if (Driver.Name == "PostgreSQL") db.Exec("CHECKPOINT");
 }
 
-// The rows in the table, for a run that must have inserted them all.
-void CheckInserted(benchmark::State& State, const TDriver& Driver) {
+void CheckInserted(benchmark::State& State, const TDriver& Driver, bool Nulls) {
   TRawConnection db(Driver);
   SQLHSTMT stmt = SQL_NULL_HSTMT;
   Ensure(SQLAllocHandle(SQL_HANDLE_STMT, db.Dbc(), &stmt), SQL_HANDLE_DBC, db.Dbc());
-  std::string sql = std::string("SELECT COUNT(*) FROM ") + Table;
-  SQLBIGINT count = -1;
+  std::string sql = std::string("SELECT COUNT(*), COUNT(name) FROM ") + Table;
+  SQLBIGINT count = -1, names = -1;
   SQLLEN ind = 0;
   SQLRETURN ret = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS);
   if (SQL_SUCCEEDED(ret)) ret = SQLFetch(stmt);
   if (SQL_SUCCEEDED(ret)) SQLGetData(stmt, 1, SQL_C_SBIGINT, &count, 0, &ind);
+  if (SQL_SUCCEEDED(ret)) SQLGetData(stmt, 2, SQL_C_SBIGINT, &names, 0, &ind);
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-  if (count != static_cast<SQLBIGINT>(Batches() * ArraySize()))
-    State.SkipWithError(("inserted " + std::to_string(count) + " rows").c_str());
+  const auto rows = static_cast<SQLBIGINT>(Batches() * ArraySize());
+  if (count != rows || names != (Nulls ? rows - rows / 10 : rows))
+    State.SkipWithError(
+        ("inserted " + std::to_string(count) + " rows, " + std::to_string(names) + " names")
+            .c_str());
 }
 
-void Raw(benchmark::State& State, const TDriver& Driver) {
+namespace {
+
+void Raw(benchmark::State& State, const TDriver& Driver, bool Nulls) {
   NewTable(Driver);
   TRawConnection db(Driver);
   Ensure(SQLSetConnectAttr(db.Dbc(), SQL_ATTR_AUTOCOMMIT, ocl::IntegerAttribute(SQL_AUTOCOMMIT_OFF),
@@ -77,7 +67,7 @@ void Raw(benchmark::State& State, const TDriver& Driver) {
   SQLHSTMT stmt = SQL_NULL_HSTMT;
   Ensure(SQLAllocHandle(SQL_HANDLE_STMT, db.Dbc(), &stmt), SQL_HANDLE_DBC, db.Dbc());
   std::string sql = std::string("INSERT INTO ") + Table + " VALUES (?, ?, ?)";
-  for (auto _ : State) {
+  for (auto _ : Timed(State)) {
     Ensure(SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), SQL_HANDLE_STMT,
            stmt);
     Ensure(SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, ocl::IntegerAttribute(rows.Size()), 0),
@@ -93,15 +83,16 @@ void Raw(benchmark::State& State, const TDriver& Driver) {
            SQL_HANDLE_STMT, stmt);
     for (std::size_t batch = 0; batch < Batches(); ++batch) {
       rows.Fill(batch);
+      if (Nulls) rows.SetNameIndicators(nameInd.data());
       Ensure(SQLExecute(stmt), SQL_HANDLE_STMT, stmt);
     }
     Ensure(SQLEndTran(SQL_HANDLE_DBC, db.Dbc(), SQL_COMMIT), SQL_HANDLE_DBC, db.Dbc());
   }
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-  CheckInserted(State, Driver);
+  CheckInserted(State, Driver, Nulls);
 }
 
-void Library(benchmark::State& State, const TDriver& Driver) {
+void Library(benchmark::State& State, const TDriver& Driver, bool Nulls) {
   NewTable(Driver);
   std::unique_ptr<ocl::THdbc> db = LibraryConnection(Driver);
   db->SetAutoCommit(false);
@@ -110,56 +101,32 @@ void Library(benchmark::State& State, const TDriver& Driver) {
   stmt->SetSQL(std::string("INSERT INTO ") + Table + " VALUES (:id, :name, :value)");
   TRows rows(ArraySize());
   const auto size = static_cast<SQLLEN>(rows.Size());
-  for (auto _ : State) {
+  for (auto _ : Timed(State)) {
     stmt->Prepare();
     stmt->BindParameter("id", SQL_C_SLONG, rows.Ids.data(), SQL_INTEGER, 0, 0, size);
     stmt->BindParameter("name", SQL_C_CHAR, rows.Names.data(), SQL_VARCHAR, 40, 0, size);
     stmt->BindParameter("value", SQL_C_DOUBLE, rows.Values.data(), SQL_DOUBLE, 0, 0, size);
+    SQLLEN* nameInd = Nulls ? stmt->ParamIndicators(stmt->ParamNumbers("name").front()) : nullptr;
     for (std::size_t batch = 0; batch < Batches(); ++batch) {
       rows.Fill(batch);
+      if (Nulls) rows.SetNameIndicators(nameInd);
       stmt->Execute();
     }
     db->Commit();
   }
   stmt.reset();
   db.reset();
-  CheckInserted(State, Driver);
+  CheckInserted(State, Driver, Nulls);
 }
 
-// The containers are made in the timed run, with the same formatting as the other sides' fill.
-void Modern(benchmark::State& State, const TDriver& Driver) {
-  NewTable(Driver);
-  std::optional<ocl::sql::connection> db(std::in_place, Driver.ConnectString);
-  const std::size_t count = Batches() * ArraySize();
-  for (auto _ : State) {
-    ocl::sql::statement insert(
-        *db, std::string("INSERT INTO ") + Table + " VALUES (:id, :name, :value)");
-    std::vector<SQLINTEGER> ids;
-    std::vector<std::string> names;
-    std::vector<double> values;
-    ids.reserve(count);
-    names.reserve(count);
-    values.reserve(count);
-    char name[256];
-    for (std::size_t row = 0; row < count; ++row) {
-      ids.push_back(static_cast<SQLINTEGER>(row));
-      names.emplace_back(name, std::snprintf(name, sizeof name, "row %zu", row));
-      values.push_back(static_cast<double>(row) / 8);
-    }
-    // In one transaction of its own, as the other sides' one.
-    insert.execute_many(ids, names, values);
-  }
-  db.reset();
-  CheckInserted(State, Driver);
-}
-
-void Register() {
-  RegisterPair("Insert", Raw, Library);
-  RegisterSide("Insert", "modern", Modern);
-}
-
-static TWorkload workload(Register);
+const TSide raw("Insert", "raw", [](auto& State, auto& Driver) { Raw(State, Driver, false); });
+const TSide library("Insert", "library",
+                    [](auto& State, auto& Driver) { Library(State, Driver, false); });
+const TSide rawNulls("InsertNulls", "raw",
+                     [](auto& State, auto& Driver) { Raw(State, Driver, true); });
+const TSide libraryNulls("InsertNulls", "library",
+                         [](auto& State, auto& Driver) { Library(State, Driver, true); });
 
 }  // namespace
 
-}  // namespace bench
+}  // namespace bench::insert

@@ -22,8 +22,10 @@ bool THbase::Test(SQLRETURN Ret) {
 }
 
 bool THbase::Check(SQLRETURN Ret) {
-  TODBCError& error = ErrorObject();
   LastRet = Ret;
+  // What nearly every call answers, once a row of long data: no error object to look up.
+  if (Ret == SQL_SUCCESS) return true;
+  TODBCError& error = ErrorObject();
   if (!error.Succeeded(Ret)) error.RaiseError(this, Ret);
   return true;
 }

@@ -262,7 +262,7 @@ std::string_view TCell::Bytes() {
 }
 
 std::string TCell::AsString() {
-  stmt_->RequireFilledRow(row_);
+  RequireFilled();
   // The common case first: a text that fits its buffer.
   if (rec_->Kind == TValueKind::Text && rec_->Data && Ind() >= 0 && Ind() <= rec_->Capacity())
     return std::string(reinterpret_cast<const char*>(Element()), static_cast<std::size_t>(Ind()));
@@ -373,7 +373,7 @@ SQL_TIMESTAMP_STRUCT TCell::AsTimestamp() {
 }
 
 rtl::TMemoryStream& TCell::Stream() {
-  stmt_->RequireFilledRow(row_);
+  RequireFilled();
   if (rec_->Data)
     throw rtl::Exception(Where() + ": the column is bound to a buffer, not long data.");
   Load();
@@ -540,7 +540,20 @@ void TCell::SetTimestamp(const SQL_TIMESTAMP_STRUCT& Value) {
 // The row view and the range.
 
 TCell TRowView::operator[](std::string_view ColumnName) const {
-  return TCell(*stmt_, stmt_->ColumnNumber(ColumnName), row_);
+  return TCell(*stmt_, stmt_->ColumnNumber(ColumnName), row_, stamp_.Rowset);
+}
+
+// The column views.
+
+const char* TColumnBase::ReadingName(TReading Reading) {
+  switch (Reading) {
+    case TReading::Integer: return "std::int64_t";
+    case TReading::Unsigned: return "std::uint64_t";
+    case TReading::Float: return "float";
+    case TReading::Double: return "double";
+    case TReading::Bytes: break;
+  }
+  return "std::string_view";
 }
 
 TCell THstmt::Cell(SQLUSMALLINT Column, SQLULEN Row) { return TCell(*this, Column, Row); }
@@ -552,6 +565,50 @@ TCell THstmt::Cell(std::string_view ColumnName, SQLULEN Row) {
 TRowView THstmt::Row(SQLULEN Row) { return TRowView(*this, Row); }
 
 TRows THstmt::Rows() { return TRows(*this); }
+
+TColumnBase::TColumnBase(THstmt& Statement, SQLUSMALLINT Column, TReading Reading)
+    : stmt_(&Statement), column_(Column) {
+  Statement.RequireColumn(Column);
+  const TColRec& rec = *Statement.Columns()[Column - 1];
+  const bool bytes = rec.CType == SQL_C_CHAR || rec.CType == SQL_C_BINARY;
+  bool fits = false;
+  switch (Reading) {
+    case TReading::Integer: fits = rec.Kind == TValueKind::Integer; break;
+    case TReading::Unsigned: fits = rec.Kind == TValueKind::Unsigned; break;
+    case TReading::Float: fits = rec.Kind == TValueKind::Float; break;
+    case TReading::Double: fits = rec.Kind == TValueKind::Double; break;
+    case TReading::Bytes: fits = bytes; break;
+  }
+  if (!fits)
+    throw rtl::Exception("Column " + Statement.ColNames()[Column - 1].Name + " (" +
+                         std::to_string(Column) + ") of " + Statement.Name() + " holds " +
+                         TCell(Statement, Column, 1).Kind() + " values, which a view of " +
+                         ReadingName(Reading) + " does not read.");
+  data_ = rec.Data.get();
+  ind_ = rec.Ind.get();
+  size_ = rec.Size;
+  capacity_ = rec.Capacity();
+  binding_ = Statement.Stamp().Binding;
+}
+
+void TColumnBase::Verify(const TRowView& Row) const {
+  if (stmt_->Stamp().Binding != binding_)
+    throw rtl::Exception("A view of column " + std::to_string(column_) + " of " + stmt_->Name() +
+                         " was made before its columns were bound anew.");
+  if (Row.Statement() != stmt_)
+    throw rtl::Exception("Row " + std::to_string(Row.Number()) + " is no row of " + stmt_->Name() +
+                         ".");
+  stmt_->RequireRow(Row.Number());
+  stmt_->RequireFilledRow(Row.Number());
+}
+
+std::string_view TColumnBase::Whole(const TRowView& Row) const {
+  return TCell(*stmt_, column_, Row.Number(), Row.Stamp().Rowset).Bytes();
+}
+
+bool TColumnBase::CellIsNull(const TRowView& Row) const {
+  return TCell(*stmt_, column_, Row.Number(), Row.Stamp().Rowset).IsNull();
+}
 
 TRows::iterator::iterator(THstmt* Statement) : stmt_(Statement) {
   if (!stmt_->Fetch())
@@ -568,7 +625,7 @@ void TRows::iterator::Advance(SQLULEN Next) {
         throw rtl::Exception("Row " + std::to_string(Next) + " of the rowset of " + stmt_->Name() +
                              " could not be fetched.");
       if (status != SQL_ROW_NOROW && status != SQL_ROW_DELETED) {
-        row_ = TRowView(*stmt_, Next);
+        row_ = Filled(*stmt_, Next);
         return;
       }
     }

@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace ocl {
@@ -22,8 +24,10 @@ namespace ocl {
 // tells). Long data that BlobDeferral left unread is read on first access.
 class TCell {
  public:
-  TCell(THstmt& Statement, SQLUSMALLINT Column, SQLULEN Row)
-      : stmt_(&Statement), column_(Column), row_(Row) {
+  // Rowset: the stamp of the rowset in which the row was found filled (TRowView), 0 for none:
+  // the row is then checked at every read.
+  TCell(THstmt& Statement, SQLUSMALLINT Column, SQLULEN Row, std::uint64_t Rowset = 0)
+      : stmt_(&Statement), column_(Column), row_(Row), rowset_(Rowset) {
     if (!Statement.ColsBound() || Column < 1 || Column > Statement.ColNames().size() || Row < 1 ||
         Row > Statement.RowSetSize())
       RequireBoundCell();
@@ -40,7 +44,7 @@ class TCell {
   bool IsLongData() const { return !rec_->Data; }
 
   bool IsNull() {
-    stmt_->RequireFilledRow(row_);
+    RequireFilled();
     if (!rec_->Data) Load();
     return Ind() == SQL_NULL_DATA;
   }
@@ -68,8 +72,13 @@ class TCell {
   void SetTimestamp(const SQL_TIMESTAMP_STRUCT& Value);
 
  private:
+  friend class TColumnBase;
   // Binds the columns when they are not bound; raises for a cell outside the rowset.
   void RequireBoundCell();
+  // Raises for a row the last fetch did not fill, unless it was found filled in this rowset.
+  void RequireFilled() const {
+    if (rowset_ != stmt_->Stamp().Rowset) stmt_->RequireFilledRow(row_);
+  }
   std::byte* Element() const { return rec_->Element(row_); }
   SQLLEN& Ind() const { return rec_->Ind[row_ - 1]; }
   void Load();
@@ -90,16 +99,21 @@ class TCell {
   TColRec* rec_;
   SQLUSMALLINT column_;
   SQLULEN row_;
+  std::uint64_t rowset_;
 };
 
 // A row of the rowset: its cells by column number or by name (without regard to case).
 class TRowView {
  public:
   TRowView() = default;
+  // A row by its number, checked at every read.
   TRowView(THstmt& Statement, SQLULEN Row) : stmt_(&Statement), row_(Row) {}
 
   SQLULEN Number() const { return row_; }
-  TCell operator[](SQLUSMALLINT Column) const { return TCell(*stmt_, Column, row_); }
+  THstmt* Statement() const { return stmt_; }
+  // Where the range of rows found the row filled; none for a row by its number.
+  const TRowsetStamp& Stamp() const { return stamp_; }
+  TCell operator[](SQLUSMALLINT Column) const { return TCell(*stmt_, Column, row_, stamp_.Rowset); }
   TCell operator[](std::string_view ColumnName) const;
   // The driver's status of the row (SQL_ROW_SUCCESS, ...).
   SQLUSMALLINT Status() const { return stmt_->RowStatus(row_); }
@@ -107,8 +121,111 @@ class TRowView {
   void SetMark(SQLUSMALLINT Operation) const { stmt_->SetRowMark(row_, Operation); }
 
  private:
+  friend class TRows;
+  TRowView(THstmt& Statement, SQLULEN Row, const TRowsetStamp& Stamp)
+      : stmt_(&Statement), row_(Row), stamp_(Stamp) {}
+
   THstmt* stmt_ = nullptr;
   SQLULEN row_ = 0;
+  TRowsetStamp stamp_;
 };
+
+// What the column views share: the checks made once when a view is made, and the reads that
+// leave the plain buffer (long data, a value longer than its buffer, a row checked anew).
+class TColumnBase {
+ protected:
+  // How the view reads the buffer.
+  enum class TReading : std::uint8_t { Integer, Unsigned, Float, Double, Bytes };
+  // Raises rtl::Exception for a column the statement does not have, or one whose buffer does
+  // not hold values read so.
+  TColumnBase(THstmt& Statement, SQLUSMALLINT Column, TReading Reading);
+
+  // The row is one the range of rows found filled in the rowset the buffers hold, under the
+  // binding the view was made for.
+  bool Current(const TRowView& Row) const {
+    return Row.Stamp().Rowset == stmt_->Stamp().Rowset && Row.Stamp().Binding == binding_;
+  }
+  // Raises where a cell of that row could not be read (a view made for an earlier binding, a
+  // row of another statement, outside the rowset or not fetched).
+  void Verify(const TRowView& Row) const;
+  // The bytes of a value its buffer does not hold whole, read as a cell reads them.
+  std::string_view Whole(const TRowView& Row) const;
+  bool CellIsNull(const TRowView& Row) const;
+  static const char* ReadingName(TReading Reading);
+
+  THstmt* stmt_;
+  SQLUSMALLINT column_;
+  const std::byte* data_;  // none for long data
+  const SQLLEN* ind_;
+  SQLLEN size_;
+  SQLLEN capacity_;
+  std::uint64_t binding_;
+};
+
+// A column of the rowset read as values of one type, for the rows that Rows() yields:
+//   auto price = parts->Column<double>("Price");
+//   for (auto& row : parts->Rows()) total += price[row];
+// What a cell checks at every read is checked once: the column and its type when the view is
+// made, the row once per rowset. Integer columns (BIT to BIGINT) read as std::int64_t, BIGINT
+// UNSIGNED as std::uint64_t, DOUBLE and FLOAT as double, REAL as float; every other column as
+// std::string_view, the bytes the driver gave (a text without its NUL; long data and a value
+// longer than its buffer whole), valid until the next fetch. NULL reads as 0 or empty (IsNull
+// tells). A view of a type the column is not bound as raises rtl::Exception when it is made,
+// and one used after the columns were bound anew when it is read. A row by its number is
+// checked as a cell checks it.
+template <class T>
+class TColumnOf : private TColumnBase {
+  static_assert(std::is_same_v<T, std::int64_t> || std::is_same_v<T, std::uint64_t> ||
+                    std::is_same_v<T, float> || std::is_same_v<T, double> ||
+                    std::is_same_v<T, std::string_view>,
+                "a column reads as std::int64_t, std::uint64_t, float, double or "
+                "std::string_view");
+
+ public:
+  TColumnOf(THstmt& Statement, SQLUSMALLINT Column) : TColumnBase(Statement, Column, Reading()) {}
+
+  T operator[](const TRowView& Row) const {
+    if (!Current(Row)) Verify(Row);
+    const auto i = static_cast<std::size_t>(Row.Number() - 1);
+    if constexpr (std::is_same_v<T, std::string_view>) {
+      const SQLLEN ind = data_ ? ind_[i] : SQL_NO_TOTAL;
+      if (ind >= 0 && ind <= capacity_)
+        return {reinterpret_cast<const char*>(data_) + i * static_cast<std::size_t>(size_),
+                static_cast<std::size_t>(ind)};
+      if (ind == SQL_NULL_DATA) return {};
+      return Whole(Row);
+    } else {
+      if (ind_[i] == SQL_NULL_DATA) return T{};
+      T value;
+      std::memcpy(&value, data_ + i * sizeof(T), sizeof(T));
+      return value;
+    }
+  }
+
+  bool IsNull(const TRowView& Row) const {
+    if (!Current(Row)) Verify(Row);
+    if (!data_) return CellIsNull(Row);
+    return ind_[Row.Number() - 1] == SQL_NULL_DATA;
+  }
+
+ private:
+  static constexpr TReading Reading() {
+    if constexpr (std::is_same_v<T, std::int64_t>) return TReading::Integer;
+    if constexpr (std::is_same_v<T, std::uint64_t>) return TReading::Unsigned;
+    if constexpr (std::is_same_v<T, float>) return TReading::Float;
+    if constexpr (std::is_same_v<T, double>) return TReading::Double;
+    return TReading::Bytes;
+  }
+};
+
+template <class T>
+TColumnOf<T> THstmt::Column(SQLUSMALLINT Number) {
+  return TColumnOf<T>(*this, Number);
+}
+
+template <class T>
+TColumnOf<T> THstmt::Column(std::string_view ColumnName) {
+  return TColumnOf<T>(*this, ColumnNumber(ColumnName));
+}
 
 }  // namespace ocl

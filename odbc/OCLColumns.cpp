@@ -112,6 +112,7 @@ void THstmt::BindCols() {
   if (hasUnboundCols_ && rowSetSize_ > 1) hasUnboundCols_ = false;
   SetRowArrayAttributes();
   colsBound_ = true;
+  NewStamp(true);
 }
 
 // The records of an earlier binding, whole or cut short by a failure, go before the columns

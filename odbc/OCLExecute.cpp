@@ -28,6 +28,7 @@ void THstmt::Execute() {
   RequireIdle();
   // The rowset of the earlier execution goes: its pending marks first.
   SettleMarks();
+  NewStamp(false);
   // An execution that fails, wherever, leaves Executed false.
   executed_ = false;
   if (!Allocated()) AllocHandle();

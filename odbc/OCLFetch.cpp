@@ -47,6 +47,7 @@ void THstmt::BeginFetch() {
   RequireIdle();
   ColCount();
   SettleMarks();
+  NewStamp(false);
 }
 
 bool THstmt::FinishFetch(SQLRETURN Ret) {

@@ -38,6 +38,7 @@ void THstmt::RowOperation(const TOperation& Operation, bool PendingOnly) {
   for (SQLUSMALLINT row : rows) {
     (this->*Operation.Step)(row);
     rowset_.Handled[row - 1] = Operation.Mark;
+    rowset_.AnyHandled = true;
   }
 }
 
@@ -404,21 +405,40 @@ void THstmt::SizeRowsetMemory() {
 // the rows are about to be read anew.
 void THstmt::SettleMarks() {
   if (!rowMarks_) return;
-  if (rowSetSize_ > 1) {
-    for (const TOperation& operation : Operations)
-      if (operation.Mark != roRefresh && !MarkedRows(operation.Mark, true).empty())
-        RowOperation(operation, true);
+  if (AnyMark()) {
+    if (rowSetSize_ > 1) {
+      for (const TOperation& operation : Operations)
+        if (operation.Mark != roRefresh && !MarkedRows(operation.Mark, true).empty())
+          RowOperation(operation, true);
+    }
+    std::memset(rowMarks_->Data.get(), 0, rowSetSize_ * sizeof(SQLUSMALLINT));
   }
-  std::memset(rowMarks_->Data.get(), 0, rowSetSize_ * sizeof(SQLUSMALLINT));
-  rowset_.Handled.assign(rowSetSize_, 0);
+  if (rowset_.AnyHandled) rowset_.Handled.assign(rowSetSize_, 0);
+  rowset_.AnyHandled = false;
+}
+
+// Whether any row has a mark: most rowsets have none, and this is what every fetch asks.
+bool THstmt::AnyMark() const {
+  const std::byte* marks = rowMarks_->Data.get();
+  const std::size_t bytes = rowSetSize_ * sizeof(SQLUSMALLINT);
+  std::size_t i = 0;
+  for (std::uint64_t word = 0; i + sizeof word <= bytes; i += sizeof word) {
+    std::memcpy(&word, marks + i, sizeof word);
+    if (word != 0) return true;
+  }
+  for (; i < bytes; ++i)
+    if (marks[i] != std::byte{0}) return true;
+  return false;
 }
 
 // The keys of the rows just fetched, as they came: editing a key in the buffer moves its row.
 void THstmt::KeepFetchedKeys() {
   SizeRowsetMemory();
   rowset_.Filled = true;
-  SQLULEN rows = std::min<SQLULEN>(rowsFetched_, rowSetSize_);
-  for (SQLULEN row = 1; row <= rowSetSize_; ++row) rowset_.Kept[row - 1] = row <= rows;
+  auto rows = static_cast<std::ptrdiff_t>(std::min<SQLULEN>(rowsFetched_, rowSetSize_));
+  auto first = rowset_.Kept.begin();
+  std::fill(first, first + rows, true);
+  std::fill(first + rows, first + static_cast<std::ptrdiff_t>(rowSetSize_), false);
   for (SQLUSMALLINT i = 0; i < colCount_; ++i)
     if (columns_[i]->Primary) KeepKey(i);
 }

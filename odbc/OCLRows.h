@@ -29,7 +29,7 @@ class TRows {
     iterator& operator++() {
       SQLULEN next = row_.Number() + 1;
       if (next <= stmt_->RowsFetched() && stmt_->RowStatus(next) == SQL_ROW_SUCCESS)
-        row_ = TRowView(*stmt_, next);
+        row_ = Filled(*stmt_, next);
       else
         Advance(next);
       return *this;
@@ -48,6 +48,11 @@ class TRows {
   std::default_sentinel_t end() const { return {}; }
 
  private:
+  // A row found filled in the rowset the buffers hold: its cells and column views read it
+  // without checking it again.
+  static TRowView Filled(THstmt& Statement, SQLULEN Row) {
+    return TRowView(Statement, Row, Statement.Stamp());
+  }
   THstmt* stmt_;
 };
 

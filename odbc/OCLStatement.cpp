@@ -4,9 +4,22 @@
 #include "odbc/OCLTranslate.h"
 #include "rtl/Published.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace ocl {
+
+namespace {
+
+// Stamps are unique in the process, so that equal stamps mean the same statement too.
+std::atomic<std::uint64_t> lastStamp{0};
+
+}  // namespace
+
+void THstmt::NewStamp(bool Binding) {
+  stamp_.Rowset = ++lastStamp;
+  if (Binding) stamp_.Binding = stamp_.Rowset;
+}
 
 THstmt::THstmt(rtl::TComponent* AOwner) : THbase(AOwner) {
   if (!AOwner) return;
@@ -170,6 +183,7 @@ void THstmt::DropColumns() {
   colsBound_ = false;
   rowset_ = {};
   rowByRow_ = false;
+  NewStamp(true);
 }
 
 void THstmt::SethDbc(THdbc* Value) {

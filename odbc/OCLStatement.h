@@ -25,6 +25,17 @@ namespace ocl {
 class TCell;
 class TRowView;
 class TRows;
+template <class T>
+class TColumnOf;
+
+// What a row or a column view was made for: the statement's binding of its columns, and its
+// rowset. Each binding and each fetch (or execution) takes a new number, unique in the
+// process, so that a view can tell with one comparison that it still reads what it was made
+// for.
+struct TRowsetStamp {
+  std::uint64_t Binding = 0;
+  std::uint64_t Rowset = 0;
+};
 
 // The pending operation of a row (row marks), and the operation of a generated statement.
 enum TRowOperation : SQLUSMALLINT { roUpdate = 1, roDelete = 2, roRefresh = 4, roInsert = 8 };
@@ -211,6 +222,14 @@ class THstmt : public THbase {
   TCell Cell(std::string_view ColumnName, SQLULEN Row);
   TRowView Row(SQLULEN Row);
   TRows Rows();
+  // A column read as values of one type, for every row of the rowsets that Rows() yields
+  // (OCLCells.h); binds the columns when they are not bound.
+  template <class T>
+  TColumnOf<T> Column(SQLUSMALLINT Number);
+  template <class T>
+  TColumnOf<T> Column(std::string_view ColumnName);
+  // The binding and the rowset the buffers hold now.
+  const TRowsetStamp& Stamp() const { return stamp_; }
 
   // State.
   bool Prepared() const { return prepared_; }
@@ -388,11 +407,13 @@ class THstmt : public THbase {
     std::vector<TKeptKey> Keys;
     std::vector<bool> Kept;
     std::vector<SQLUSMALLINT> Handled;
+    bool AnyHandled = false;
     bool Filled = false;
   };
   void SizeRowsetMemory();
   // Before the cursor moves on: marks not yet handled are applied, then all are cleared.
   void SettleMarks();
+  bool AnyMark() const;
   void KeepFetchedKeys();
   void KeepKey(SQLUSMALLINT Index);
   TKeptKey& KeptKey(SQLUSMALLINT Index);
@@ -498,6 +519,9 @@ class THstmt : public THbase {
   std::vector<std::byte> fetchBookmark_;
 
   TRowsetMemory rowset_;
+  TRowsetStamp stamp_;
+  // A new rowset in the buffers; with Binding, new buffers too.
+  void NewStamp(bool Binding);
 };
 
 }  // namespace ocl

@@ -76,13 +76,25 @@ TEST_P(FetchTest, RowsetsComeWholeAndTheEndIsQuiet) {
   auto all = NewStatement(*db_, "SELECT id, name FROM numbers ORDER BY id", 1000);
   all->OnFetch = [&](rtl::TComponent*) { ++fetches; };
   all->Execute();
+  auto id = all->Column<std::int64_t>(1);
+  auto name = all->Column<std::string_view>("NAME");
+  TRowView kept;
   int expected = 1;
   for (auto& row : all->Rows()) {
     ASSERT_EQ(row[1].AsInteger(), expected);
     ASSERT_EQ(row["NAME"].AsString(), "name" + std::to_string(expected));
+    ASSERT_EQ(id[row], expected);
+    ASSERT_EQ(name[row], "name" + std::to_string(expected));
     if (expected == 2001) {
       EXPECT_EQ(all->RowsFetched(), 500u);
+      // A row kept from an earlier rowset is checked again, by its cells and its views alike.
+      const std::string notFilled =
+          "Row 600 of Query was not fetched: the last fetch filled 500 row(s).";
+      EXPECT_EQ(Raised<rtl::Exception>([&] { kept[1].AsInteger(); }).Message(), notFilled);
+      EXPECT_EQ(Raised<rtl::Exception>([&] { id[kept]; }).Message(), notFilled);
+      EXPECT_EQ(Raised<rtl::Exception>([&] { name.IsNull(kept); }).Message(), notFilled);
     }
+    if (expected == 1600) kept = row;
     ++expected;
   }
   EXPECT_EQ(expected, 2501);
@@ -145,7 +157,43 @@ TEST_P(FetchTest, EveryTypeRoundTripsAndNullsReadEmpty) {
     EXPECT_EQ(cell.AsString(), "") << column;
   }
   EXPECT_EQ(stmt->Cell(1, null).AsInteger(), 0);
-  EXPECT_FALSE(stmt->Fetch());
+
+  // The typed views read the same buffers; NULL reads 0 or empty.
+  auto i = stmt->Column<std::int64_t>(1), s = stmt->Column<std::int64_t>("s"),
+       b = stmt->Column<std::int64_t>(3);
+  auto d = stmt->Column<double>(4);
+  auto v = stmt->Column<std::string_view>(5), bin = stmt->Column<std::string_view>(9);
+  auto at = [&](SQLULEN row) { return stmt->Row(row); };
+  EXPECT_EQ(i[at(max)], 2147483647);
+  EXPECT_EQ(s[at(min)], -32768);
+  EXPECT_EQ(b[at(min)], INT64_MIN);
+  EXPECT_EQ(d[at(max)], 1.5e300);
+  EXPECT_EQ(v[at(max)], text255);
+  EXPECT_EQ(v[at(min)], "");
+  EXPECT_FALSE(v.IsNull(at(min)));
+  EXPECT_EQ(bin[at(max)], std::string_view("\0\xff\x10", 3));
+  EXPECT_EQ(i[at(null)], 0);
+  EXPECT_EQ(d[at(null)], 0.0);
+  EXPECT_EQ(v[at(null)], "");
+  EXPECT_TRUE(i.IsNull(at(null)) && d.IsNull(at(null)) && v.IsNull(at(null)));
+  // What a view cannot read raises: another type, another statement's row, a row outside the
+  // rowset, and a view made before the columns were bound anew.
+  std::string message = Raised<rtl::Exception>([&] { stmt->Column<double>(1); }).Message();
+  EXPECT_NE(message.find("Column i (1) of Query holds integer values"), std::string::npos)
+      << message;
+  Raised<rtl::Exception>([&] { stmt->Column<std::int64_t>(5); });
+  Raised<rtl::Exception>([&] { stmt->Column<std::string_view>(10); });
+  auto other = NewStatement(*db_, "SELECT i FROM types");
+  other->Execute();
+  ASSERT_TRUE(other->Fetch());
+  EXPECT_EQ(Raised<rtl::Exception>([&] { i[other->Row(1)]; }).Message(),
+            "Row 1 is no row of Query.");
+  Raised<rtl::Exception>([&] { i[at(4)]; });
+  stmt->SetSQL("SELECT v FROM types");
+  stmt->Execute();
+  for (auto& row : stmt->Rows())
+    EXPECT_NE(Raised<rtl::Exception>([&] { i[row]; }).Message().find("bound anew"),
+              std::string::npos);
 }
 
 TEST_P(FetchTest, ACutValueIsReadWholeWhereTheDriverReachesItsRowAndRefusedElsewhere) {
@@ -184,23 +232,30 @@ TEST_P(FetchTest, ACutValueIsReadWholeWhereTheDriverReachesItsRowAndRefusedElsew
   ASSERT_EQ(stmt->Columns()[1]->Capacity(), static_cast<SQLLEN>(capacity));
   ASSERT_TRUE(stmt->Fetch());
   EXPECT_TRUE(stmt->Cell(2, 1).IsCut());
-  if (Sqlite())
+  auto cut = stmt->Column<std::string_view>(2);
+  if (Sqlite()) {
     Raised<rtl::Exception>([&] { stmt->Cell(2, 1).AsString(); });
-  else
+    Raised<rtl::Exception>([&] { cut[stmt->Row(1)]; });
+  } else {
     EXPECT_EQ(stmt->Cell(2, 1).AsString(), justOver);
+    EXPECT_EQ(cut[stmt->Row(1)], justOver);
+  }
 
   // Named on a statement that has no handle yet, before its first use.
   auto whole = NewStatement(*db_, "SELECT id, v, bin FROM wide ORDER BY id");
   whole->AddColType(2, SQL_LONGVARCHAR);
   whole->AddColType(3, SQL_LONGVARBINARY);
   whole->Execute();
-  std::vector<std::string> values;
+  auto view = whole->Column<std::string_view>(2);
+  std::vector<std::string> values, viewed;
   std::vector<std::size_t> sizes;
   for (auto& row : whole->Rows()) {
     values.push_back(row[2].AsString());
+    viewed.emplace_back(view[row]);
     sizes.push_back(row[3].AsBytes().size());
   }
   EXPECT_EQ(values, (std::vector<std::string>{fits, wide, justOver}));
+  EXPECT_EQ(viewed, values);
   EXPECT_EQ(sizes, (std::vector<std::size_t>{0, 300, 0}));
 }
 
@@ -220,7 +275,7 @@ TEST_P(FetchTest, LongValuesAreReadWholeForEveryRow) {
     auto stmt = NewStatement(*db_, "SELECT id, txt, bin FROM lobs ORDER BY id", rowSetSize);
     stmt->Execute();
     ASSERT_TRUE(stmt->Fetch());
-    std::vector<std::string> texts, binaries;
+    std::vector<std::string> texts, binaries, viewed;
     std::vector<bool> nulls;
     for (SQLULEN row = 1; row <= stmt->RowsFetched(); ++row) {
       texts.push_back(stmt->Cell("txt", row).AsString());
@@ -235,6 +290,11 @@ TEST_P(FetchTest, LongValuesAreReadWholeForEveryRow) {
     EXPECT_EQ(texts, (std::vector<std::string>{text, "", "short"}));
     EXPECT_EQ(binaries, (std::vector<std::string>{bytes, "", "\x01"}));
     EXPECT_EQ(nulls, (std::vector<bool>{false, true, false}));
+    // A view reads long data whole too.
+    stmt->Execute();
+    auto txt = stmt->Column<std::string_view>("txt");
+    for (auto& row : stmt->Rows()) viewed.emplace_back(txt[row]);
+    EXPECT_EQ(viewed, texts);
   };
   read(1);
   // SQLite's driver reads long data only at the row it fetched last: its rowsets are filled
