@@ -460,6 +460,53 @@ class array_column {
   std::size_t stride_ = 0;
 };
 
+// How a column of a result is read: through a typed view of its buffer where the C++ type reads
+// the column as it is bound (64-bit integers, doubles, texts), checked once per rowset; through
+// its cells, with their conversions, otherwise.
+template <class T>
+class column_reader {
+  using element = typename without_optional<T>::type;
+  static constexpr bool viewable = std::is_same_v<element, std::int64_t> ||
+                                   std::is_same_v<element, double> ||
+                                   std::is_same_v<element, std::string>;
+  // For a type read through cells alone, any view type: none is made.
+  using view_type = std::conditional_t<std::is_same_v<element, std::string>, std::string_view,
+                                       std::conditional_t<viewable, element, std::int64_t>>;
+
+ public:
+  column_reader(THstmt& stmt, SQLUSMALLINT column) : column_(column) {
+    if constexpr (viewable) {
+      const TColRec& rec = *stmt.Columns()[column - 1];
+      if (rec.Kind == bound_kind()) view_.emplace(stmt, column);
+    }
+  }
+
+  T read(const TRowView& row, THstmt& stmt) const {
+    if constexpr (viewable) {
+      if (view_) {
+        if (view_->IsNull(row)) {
+          if constexpr (is_optional<T>::value)
+            return std::nullopt;
+          else
+            refuse_cell(stmt, column_, "NULL, which reads only as std::optional");
+        }
+        return element((*view_)[row]);
+      }
+    }
+    return read_cell<T>(row[column_], stmt);
+  }
+
+ private:
+  static constexpr TValueKind bound_kind() {
+    if constexpr (std::is_same_v<element, std::int64_t>) return TValueKind::Integer;
+    if constexpr (std::is_same_v<element, double>) return TValueKind::Double;
+    return TValueKind::Text;
+  }
+
+  SQLUSMALLINT column_;
+  std::optional<TColumnOf<view_type>> view_;
+};
+
 }  // namespace detail
 
 // A row of a result, read by column (0 is the first) or by name without regard to case;
@@ -513,16 +560,27 @@ class result {
 
    private:
     friend class result;
-    explicit iterator(THstmt* stmt) : stmt_(stmt), rows_(stmt) {}
+    // The first rowset is fetched, and so the columns bound, before the readers are made.
+    explicit iterator(THstmt* stmt) : stmt_(stmt), rows_(stmt) {
+      if constexpr (sizeof...(Columns) > 0)
+        if (!(rows_ == std::default_sentinel))
+          readers_ = make_readers(std::index_sequence_for<Columns...>{});
+    }
+    template <std::size_t... I>
+    auto make_readers(std::index_sequence<I...>) {
+      return std::tuple<detail::column_reader<Columns>...>(
+          detail::column_reader<Columns>(*stmt_, static_cast<SQLUSMALLINT>(I + 1))...);
+    }
     template <std::size_t... I>
     value_type read(std::index_sequence<I...>) const {
-      TRowView& view = *rows_;
-      return value_type{detail::read_cell<Columns>(view[I + 1], *stmt_)...};
+      const TRowView& view = *rows_;
+      return value_type{std::get<I>(*readers_).read(view, *stmt_)...};
     }
 
     THstmt* stmt_ = nullptr;
     // The rows' own iterator hands out its row only unconst.
     mutable TRows::iterator rows_;
+    std::optional<std::tuple<detail::column_reader<Columns>...>> readers_;
   };
 
   // Fetches the first rowset.
