@@ -606,6 +606,14 @@ std::string_view TColumnBase::Whole(const TRowView& Row) const {
   return TCell(*stmt_, column_, Row.Number(), Row.Stamp().Rowset).Bytes();
 }
 
+std::optional<std::string_view> TColumnBase::WholeOrNull(const TRowView& Row) const {
+  TCell cell(*stmt_, column_, Row.Number(), Row.Stamp().Rowset);
+  // Long data has its indicator once it is read.
+  std::string_view bytes = cell.Bytes();
+  if (cell.Indicator() == SQL_NULL_DATA) return std::nullopt;
+  return bytes;
+}
+
 bool TColumnBase::CellIsNull(const TRowView& Row) const {
   return TCell(*stmt_, column_, Row.Number(), Row.Stamp().Rowset).IsNull();
 }

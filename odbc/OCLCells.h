@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -150,6 +151,8 @@ class TColumnBase {
   void Verify(const TRowView& Row) const;
   // The bytes of a value its buffer does not hold whole, read as a cell reads them.
   std::string_view Whole(const TRowView& Row) const;
+  // As Whole, none for NULL, from one read of the cell.
+  std::optional<std::string_view> WholeOrNull(const TRowView& Row) const;
   bool CellIsNull(const TRowView& Row) const;
   static const char* ReadingName(TReading Reading);
 
@@ -170,9 +173,9 @@ class TColumnBase {
 // UNSIGNED as std::uint64_t, DOUBLE and FLOAT as double, REAL as float; every other column as
 // std::string_view, the bytes the driver gave (a text without its NUL; long data and a value
 // longer than its buffer whole), valid until the next fetch. NULL reads as 0 or empty (IsNull
-// tells). A view of a type the column is not bound as raises rtl::Exception when it is made,
-// and one used after the columns were bound anew when it is read. A row by its number is
-// checked as a cell checks it.
+// tells; Read gives none instead). A view of a type the column is not bound as raises
+// rtl::Exception when it is made, and one used after the columns were bound anew when it is
+// read. A row by its number is checked as a cell checks it.
 template <class T>
 class TColumnOf : private TColumnBase {
   static_assert(std::is_same_v<T, std::int64_t> || std::is_same_v<T, std::uint64_t> ||
@@ -189,16 +192,27 @@ class TColumnOf : private TColumnBase {
     const auto i = static_cast<std::size_t>(Row.Number() - 1);
     if constexpr (std::is_same_v<T, std::string_view>) {
       const SQLLEN ind = data_ ? ind_[i] : SQL_NO_TOTAL;
-      if (ind >= 0 && ind <= capacity_)
-        return {reinterpret_cast<const char*>(data_) + i * static_cast<std::size_t>(size_),
-                static_cast<std::size_t>(ind)};
+      if (ind >= 0 && ind <= capacity_) return Element(i, ind);
       if (ind == SQL_NULL_DATA) return {};
       return Whole(Row);
     } else {
       if (ind_[i] == SQL_NULL_DATA) return T{};
-      T value;
-      std::memcpy(&value, data_ + i * sizeof(T), sizeof(T));
-      return value;
+      return Element(i);
+    }
+  }
+
+  // The value, or none for NULL: the row checked once for both.
+  std::optional<T> Read(const TRowView& Row) const {
+    if (!Current(Row)) Verify(Row);
+    const auto i = static_cast<std::size_t>(Row.Number() - 1);
+    if constexpr (std::is_same_v<T, std::string_view>) {
+      const SQLLEN ind = data_ ? ind_[i] : SQL_NO_TOTAL;
+      if (ind >= 0 && ind <= capacity_) return Element(i, ind);
+      if (ind == SQL_NULL_DATA) return std::nullopt;
+      return WholeOrNull(Row);
+    } else {
+      if (ind_[i] == SQL_NULL_DATA) return std::nullopt;
+      return Element(i);
     }
   }
 
@@ -209,6 +223,16 @@ class TColumnOf : private TColumnBase {
   }
 
  private:
+  T Element(std::size_t I) const {
+    T value;
+    std::memcpy(&value, data_ + I * sizeof(T), sizeof(T));
+    return value;
+  }
+  std::string_view Element(std::size_t I, SQLLEN Length) const {
+    return {reinterpret_cast<const char*>(data_) + I * static_cast<std::size_t>(size_),
+            static_cast<std::size_t>(Length)};
+  }
+
   static constexpr TReading Reading() {
     if constexpr (std::is_same_v<T, std::int64_t>) return TReading::Integer;
     if constexpr (std::is_same_v<T, std::uint64_t>) return TReading::Unsigned;
