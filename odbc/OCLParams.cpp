@@ -59,8 +59,10 @@ void THstmt::BindParameter(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER V
        TakeDirection());
 }
 
-// A fresh record with ArraySize indicator entries (1 for a single value) replaces the one
-// bound before, once the driver has the new binding: until then it reads the old entries.
+// A record with ArraySize indicator entries (1 for a single value) replaces the one bound
+// before, once the driver has the new binding: until then it reads the old entries. The driver
+// reads indicators only when it executes, so a record of as many entries hands its entries on
+// to the new one, to be filled then: rebinding an array to other values allocates nothing.
 void THstmt::Bind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQLSMALLINT SqlType,
                   SQLULEN ColumnSize, SQLSMALLINT Digits, SQLLEN ArraySize, TSource Source,
                   SQLSMALLINT Direction) {
@@ -75,12 +77,18 @@ void THstmt::Bind(SQLUSMALLINT ParamNo, SQLSMALLINT CType, SQLPOINTER Value, SQL
   rec.SqlType = SqlType;
   rec.Value = Value;
   rec.Count = ArraySize > 0 ? ArraySize : 1;
-  rec.Ind = std::make_unique<SQLLEN[]>(static_cast<std::size_t>(rec.Count));
-  std::fill(rec.Ind.get(), rec.Ind.get() + rec.Count, Value ? rule.FirstIndicator : SQL_NULL_DATA);
+  TParamRec* before = FindParam(ParamNo);
+  const bool handOn = before && before->Count == rec.Count;
+  if (!handOn) rec.Ind = std::make_unique<SQLLEN[]>(static_cast<std::size_t>(rec.Count));
+  SQLLEN* ind = handOn ? before->Ind.get() : rec.Ind.get();
   SQLRETURN ret = SQLBindParameter(CurrentHandle(), ParamNo, Direction, CType, SqlType, ColumnSize,
-                                   Digits, Value, rule.BufferLength, rec.Ind.get());
+                                   Digits, Value, rule.BufferLength, ind);
   // Bound also where a warning counts as failure.
-  if (SQL_SUCCEEDED(ret)) KeepParam(std::move(rec));
+  if (SQL_SUCCEEDED(ret)) {
+    if (handOn) rec.Ind = std::move(before->Ind);
+    std::fill(ind, ind + rec.Count, Value ? rule.FirstIndicator : SQL_NULL_DATA);
+    KeepParam(std::move(rec));
+  }
   Check(ret);
 }
 

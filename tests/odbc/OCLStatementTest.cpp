@@ -329,6 +329,16 @@ TEST_P(BothDrivers, ParameterArraysInTransactions) {
   db->Commit();
   EXPECT_EQ(Count(*other, count), n + 6);
 
+  // A rebind of as many values that the driver refuses leaves the earlier ones bound, their
+  // NULLs with them.
+  stmt->BindParameter("name", SQL_C_CHAR, lastNames.data(), SQL_VARCHAR, 40, 0, 3);
+  std::fill_n(stmt->ParamIndicators(2), 3, SQL_NULL_DATA);
+  Raised<EODBC>(
+      [&] { stmt->BindParameter("name", 9999, lastNames.data(), SQL_VARCHAR, 40, 0, 3); });
+  stmt->Execute();
+  db->Commit();
+  EXPECT_EQ(Count(*other, "SELECT COUNT(*) FROM rows_ WHERE id > 10000 AND name IS NULL"), 4);
+
   // Arrays of different sizes would be read past the shorter one: refused.
   bind(5);
   EXPECT_EQ(Raised<rtl::Exception>([&] { stmt->Execute(); }).Message(),
@@ -338,7 +348,7 @@ TEST_P(BothDrivers, ParameterArraysInTransactions) {
   stmt->SetSQL("INSERT INTO rows_ (id) VALUES (-1)");
   stmt->Execute();
   db->Commit();
-  EXPECT_EQ(Count(*other, count), n + 7);
+  EXPECT_EQ(Count(*other, count), n + 10);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, BothDrivers, ::testing::Values("SQLite", "PostgreSQL"));
