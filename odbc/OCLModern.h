@@ -34,6 +34,16 @@
 #include <utility>
 #include <vector>
 
+// The read of a row's value goes inline into the loop over the rows, where the compiler's own
+// measure would leave a call for every value.
+#if defined(_MSC_VER)
+#define OCL_SQL_INLINE __forceinline
+#elif defined(__GNUC__)
+#define OCL_SQL_INLINE [[gnu::always_inline]] inline
+#else
+#define OCL_SQL_INLINE inline
+#endif
+
 namespace ocl::sql {
 
 class connection;
@@ -44,7 +54,7 @@ namespace detail {
 
 // Rows of one rowset of a query, and of one parameter array of execute_many.
 inline constexpr SQLUINTEGER rowset_rows = 1000;
-inline constexpr std::size_t array_rows = 100;
+inline constexpr std::size_t array_rows = 1000;
 
 // A connection component; freeing it also gives up the library's start-up it holds.
 struct connection_deleter {
@@ -372,9 +382,20 @@ constexpr std::size_t fixed_width() {
     return sizeof(T);
 }
 
-// One column of execute_many: the values of one parameter array, copied from the caller's
-// range into a buffer laid out as the statement component binds arrays (text and bytes 256
-// bytes apart).
+// A value the driver reads as it is stored: an integer of the width and signedness it is
+// bound as (not an unsigned 64-bit one, whose range is checked), or a double.
+template <class T>
+constexpr bool bound_as_stored() {
+  if constexpr (integer<T>)
+    return std::is_same_v<bound_integer<T>, T> && !(std::is_unsigned_v<T> && sizeof(T) == 8);
+  else
+    return std::is_same_v<T, double>;
+}
+
+// One column of execute_many: the values of one parameter array. Values bound as they are
+// stored, in contiguous memory, are bound where they are, one array after the other; others
+// are copied from the caller's range into a buffer laid out as the statement component binds
+// arrays (text and bytes 256 bytes apart).
 template <class R>
 class array_column {
  public:
@@ -382,15 +403,18 @@ class array_column {
   using element = typename without_optional<value>::type;
   static constexpr bool nullable = is_optional<value>::value;
   static constexpr bool variable = text<element> || bytes<element>;
+  static constexpr bool in_place =
+      std::ranges::contiguous_range<const R&> && !nullable && bound_as_stored<element>();
 
   explicit array_column(const R& values) : values_(values) {}
   std::size_t size() const { return static_cast<std::size_t>(std::ranges::size(values_)); }
 
-  // Arrays of Rows values for each of the parameter numbers.
+  // Arrays of Rows values for each of the parameter numbers (bound where they are by fill).
   void bind(THstmt& stmt, const std::vector<SQLUSMALLINT>& numbers, std::size_t rows) {
     stmt_ = &stmt;
     numbers_ = numbers;
     rows_ = rows;
+    if constexpr (in_place) return;
     stride_ =
         variable ? static_cast<std::size_t>(CTypeSize(shape_.c_type)) : fixed_width<element>();
     buffer_ = std::make_unique_for_overwrite<std::byte[]>(rows * stride_);
@@ -404,6 +428,10 @@ class array_column {
   // The Rows values from First on; false when a text or binary value is longer than the element
   // it would take.
   bool fill(std::size_t first) {
+    if constexpr (in_place) {
+      for (SQLUSMALLINT n : numbers_) bind_array(n, std::ranges::data(values_) + first);
+      return true;
+    }
     auto it = std::ranges::begin(values_);
     std::ranges::advance(it, static_cast<std::ranges::range_difference_t<const R&>>(first));
     for (std::size_t i = 0; i < rows_; ++i, ++it) {
@@ -466,14 +494,21 @@ class array_column {
 template <class T>
 class column_reader {
   using element = typename without_optional<T>::type;
-  static constexpr bool viewable = std::is_same_v<element, std::int64_t> ||
-                                   std::is_same_v<element, double> ||
-                                   std::is_same_v<element, std::string>;
+  static constexpr bool is_text = std::is_same_v<element, std::string>;
+  static constexpr bool viewable =
+      std::is_same_v<element, std::int64_t> || std::is_same_v<element, double> || is_text;
   // For a type read through cells alone, any view type: none is made.
-  using view_type = std::conditional_t<std::is_same_v<element, std::string>, std::string_view,
+  using view_type = std::conditional_t<is_text, std::string_view,
                                        std::conditional_t<viewable, element, std::int64_t>>;
 
  public:
+  // What the row's value is made of: a text's bytes, of which the row makes its string in
+  // place (no string in between to move), or the value itself.
+  using source = std::conditional_t<
+      is_text,
+      std::conditional_t<is_optional<T>::value, std::optional<std::string_view>, std::string_view>,
+      T>;
+
   column_reader(THstmt& stmt, SQLUSMALLINT column) : column_(column) {
     if constexpr (viewable) {
       const TColRec& rec = *stmt.Columns()[column - 1];
@@ -481,19 +516,29 @@ class column_reader {
     }
   }
 
-  T read(const TRowView& row, THstmt& stmt) const {
+  OCL_SQL_INLINE source read(const TRowView& row, THstmt& stmt) const {
     if constexpr (viewable) {
       if (view_) {
-        if (view_->IsNull(row)) {
-          if constexpr (is_optional<T>::value)
-            return std::nullopt;
-          else
-            refuse_cell(stmt, column_, "NULL, which reads only as std::optional");
-        }
-        return element((*view_)[row]);
+        if (auto value = view_->Read(row)) return *value;
+        if constexpr (is_optional<T>::value)
+          return std::nullopt;
+        else
+          refuse_cell(stmt, column_, "NULL, which reads only as std::optional");
       }
     }
-    return read_cell<T>(row[column_], stmt);
+    if constexpr (is_text) {
+      // A column of another kind, its text kept here until the row has made its string.
+      T value = read_cell<T>(row[column_], stmt);
+      if constexpr (is_optional<T>::value) {
+        if (!value) return std::nullopt;
+        spare_ = std::move(*value);
+      } else {
+        spare_ = std::move(value);
+      }
+      return std::string_view(spare_);
+    } else {
+      return read_cell<T>(row[column_], stmt);
+    }
   }
 
  private:
@@ -505,6 +550,7 @@ class column_reader {
 
   SQLUSMALLINT column_;
   std::optional<TColumnOf<view_type>> view_;
+  mutable std::string spare_;
 };
 
 }  // namespace detail

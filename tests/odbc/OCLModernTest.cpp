@@ -177,6 +177,12 @@ TEST_P(ModernTest, ContainersGoInThroughParameterArrays) {
               std::tuple(3));
   }
   EXPECT_EQ(lookUp(9500), NameAndPrice(std::string(300, 'L'), 9500.0 / 4));
+  // Numbers read as texts, row after row.
+  std::vector<std::tuple<std::string, std::optional<std::string>>> texts;
+  for (auto row : db.query<std::string, std::optional<std::string>>(
+           "SELECT id, price FROM bulk WHERE id IN (7, 9498) ORDER BY id"))
+    texts.push_back(std::move(row));
+  EXPECT_EQ(texts, (decltype(texts){{"7", std::nullopt}, {"9498", "2374.5"}}));
 
   // Columns of different lengths insert nothing.
   Raised<rtl::Exception>([&] { insert.execute_many(moreIds, names, prices); });
