@@ -12,9 +12,13 @@ void TRows::Fill(std::size_t Batch) {
   for (std::size_t i = 0; i < Size(); ++i) {
     std::size_t row = Batch * Size() + i;
     Ids[i] = static_cast<SQLINTEGER>(row);
-    std::snprintf(&Names[i * 256], 256, "row %zu", row);
+    WriteName(row, &Names[i * 256], 256);
     Values[i] = static_cast<double>(row) / 8;
   }
+}
+
+std::size_t WriteName(std::size_t Row, char* Text, std::size_t Size) {
+  return static_cast<std::size_t>(std::snprintf(Text, Size, "row %zu", Row));
 }
 
 void TRows::SetNameIndicators(SQLLEN* Ind) const {

@@ -28,6 +28,8 @@ struct TRows {
   std::vector<double> Values;
 };
 
+// The name of a row, written to Text (Size bytes, with the NUL); its length.
+std::size_t WriteName(std::size_t Row, char* Text, std::size_t Size);
 std::size_t ArraySize();
 std::size_t Batches();
 // An empty table, made on a connection of its own before a run.

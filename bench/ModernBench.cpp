@@ -22,31 +22,31 @@ ocl::sql::connection& SharedModernConnection(const TDriver& Driver) {
   });
 }
 
+// The program's own containers of the rows, made in the run as the other sides fill their
+// buffers; names without NULL in a vector of texts, with them as optional texts.
+template <class TName>
 void Insert(benchmark::State& State, const TDriver& Driver, bool Nulls) {
   using namespace insert;
   NewTable(Driver);
   std::optional<ocl::sql::connection> db(std::in_place, Driver.ConnectString);
-  TRows rows(ArraySize());
   for (auto _ : Timed(State)) {
     ocl::sql::statement insert(
         *db, std::string("INSERT INTO ") + Table + " VALUES (:id, :name, :value)");
     std::vector<SQLINTEGER> ids;
-    std::vector<std::optional<std::string>> names;
+    std::vector<TName> names;
     std::vector<double> values;
-    const std::size_t count = Batches() * rows.Size();
+    const std::size_t count = Batches() * ArraySize();
     ids.reserve(count);
     names.reserve(count);
     values.reserve(count);
-    for (std::size_t batch = 0; batch < Batches(); ++batch) {
-      rows.Fill(batch);
-      for (std::size_t i = 0; i < rows.Size(); ++i) {
-        ids.push_back(rows.Ids[i]);
-        if (Nulls && TRows::IsNull(i))
-          names.emplace_back();
-        else
-          names.emplace_back(&rows.Names[i * 256]);
-        values.push_back(rows.Values[i]);
-      }
+    for (std::size_t row = 0; row < count; ++row) {
+      ids.push_back(static_cast<SQLINTEGER>(row));
+      char name[32];
+      if (Nulls && TRows::IsNull(row % ArraySize()))
+        names.emplace_back();
+      else
+        names.emplace_back(std::string_view(name, WriteName(row, name, sizeof name)));
+      values.push_back(static_cast<double>(row) / 8);
     }
     // In one transaction of its own, as the other sides' one.
     insert.execute_many(ids, names, values);
@@ -65,16 +65,17 @@ void Fetch(benchmark::State& State, const TDriver& Driver, const char* Sql) {
     {
       ocl::sql::result<Columns...> result = db.query<Columns...>(Sql);
       for (auto&& row : result)
-        std::apply([&](auto&... values) { rows.push_back(TRow{std::move(values)...}); }, row);
+        std::apply([&](auto&... values) { rows.emplace_back(std::move(values)...); }, row);
     }
     fetch::Check(State, std::move(rows));
   }
 }
 
 const TSide insert("Insert", "modern",
-                   [](auto& State, auto& Driver) { Insert(State, Driver, false); });
-const TSide insertNulls("InsertNulls", "modern",
-                        [](auto& State, auto& Driver) { Insert(State, Driver, true); });
+                   [](auto& State, auto& Driver) { Insert<std::string>(State, Driver, false); });
+const TSide insertNulls("InsertNulls", "modern", [](auto& State, auto& Driver) {
+  Insert<std::optional<std::string>>(State, Driver, true);
+});
 const TSide fetchRows("fetch", "modern", [](auto& State, auto& Driver) {
   Fetch<fetch::TFetchedRow, std::int64_t, std::string, double>(State, Driver, fetch::Select);
 });
