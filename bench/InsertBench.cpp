@@ -8,11 +8,11 @@
 
 namespace bench::insert {
 
-void TRows::Fill(std::size_t Batch) {
+void TRows::Fill(std::size_t Batch, bool Nulls) {
   for (std::size_t i = 0; i < Size(); ++i) {
     std::size_t row = Batch * Size() + i;
     Ids[i] = static_cast<SQLINTEGER>(row);
-    WriteName(row, &Names[i * 256], 256);
+    if (!(Nulls && IsNull(i))) WriteName(row, &Names[i * 256], 256);
     Values[i] = static_cast<double>(row) / 8;
   }
 }
@@ -86,7 +86,7 @@ void Raw(benchmark::State& State, const TDriver& Driver, bool Nulls) {
                             rows.Values.data(), 0, valueInd.data()),
            SQL_HANDLE_STMT, stmt);
     for (std::size_t batch = 0; batch < Batches(); ++batch) {
-      rows.Fill(batch);
+      rows.Fill(batch, Nulls);
       if (Nulls) rows.SetNameIndicators(nameInd.data());
       Ensure(SQLExecute(stmt), SQL_HANDLE_STMT, stmt);
     }
@@ -112,7 +112,7 @@ void Library(benchmark::State& State, const TDriver& Driver, bool Nulls) {
     stmt->BindParameter("value", SQL_C_DOUBLE, rows.Values.data(), SQL_DOUBLE, 0, 0, size);
     SQLLEN* nameInd = Nulls ? stmt->ParamIndicators(stmt->ParamNumbers("name").front()) : nullptr;
     for (std::size_t batch = 0; batch < Batches(); ++batch) {
-      rows.Fill(batch);
+      rows.Fill(batch, Nulls);
       if (Nulls) rows.SetNameIndicators(nameInd);
       stmt->Execute();
     }

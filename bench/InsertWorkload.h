@@ -17,8 +17,9 @@ inline constexpr const char* Table = "bench_insert";
 struct TRows {
   explicit TRows(std::size_t Size) : Ids(Size), Names(Size * 256), Values(Size) {}
   std::size_t Size() const { return Ids.size(); }
-  // The rows of array number Batch.
-  void Fill(std::size_t Batch);
+  // The rows of array number Batch; with Nulls, no name is written for a row whose name goes
+  // as NULL, as no side makes a value it does not send.
+  void Fill(std::size_t Batch, bool Nulls);
   // Whether the name of an element is NULL in "InsertNulls": every tenth one is.
   static bool IsNull(std::size_t Element) { return Element % 10 == 9; }
   // Those NULL, the others texts that end in a NUL.

@@ -43,7 +43,7 @@ void Insert(benchmark::State& State, const TDriver& Driver, bool Nulls) {
         (db->prepare << std::string("INSERT INTO ") + Table + " VALUES (:id, :name, :value)",
          soci::use(rows.Ids), soci::use(names, nameInd), soci::use(rows.Values));
     for (std::size_t batch = 0; batch < Batches(); ++batch) {
-      rows.Fill(batch);
+      rows.Fill(batch, Nulls);
       for (std::size_t i = 0; i < rows.Size(); ++i) names[i].assign(&rows.Names[i * 256]);
       insert.execute(true);
     }
