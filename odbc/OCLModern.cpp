@@ -163,7 +163,21 @@ std::size_t statement::start_arrays(std::size_t count, std::initializer_list<std
     if (size != *sizes.begin())
       throw rtl::Exception("The columns given have different numbers of rows (" +
                            std::to_string(*sizes.begin()) + " and " + std::to_string(size) + ").");
+  // The arrays of an earlier call may be of other types.
+  bound_rows_ = 0;
   return *sizes.begin();
+}
+
+std::byte* statement::array_buffer(std::size_t value, std::size_t bytes) {
+  if (arrays_.size() <= value) arrays_.resize(value + 1);
+  auto& [buffer, size] = arrays_[value];
+  if (size < bytes) {
+    // Grown by doubling, what is outgrown stays below what is in use.
+    if (buffer) outgrown_.push_back(std::move(buffer));
+    size = std::max(bytes, 2 * size);
+    buffer = std::make_unique_for_overwrite<std::byte[]>(size);
+  }
+  return buffer.get();
 }
 
 std::unique_ptr<transaction> statement::own_transaction() {

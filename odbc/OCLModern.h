@@ -14,6 +14,7 @@
 
 #include "odbc/OCL.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <concepts>
@@ -392,10 +393,10 @@ constexpr bool bound_as_stored() {
     return std::is_same_v<T, double>;
 }
 
-// One column of execute_many: the values of one parameter array. Values bound as they are
-// stored, in contiguous memory, are bound where they are, one array after the other; others
-// are copied from the caller's range into a buffer laid out as the statement component binds
-// arrays (text and bytes 256 bytes apart).
+// One column of execute_many: the values of one parameter array, copied from the caller's
+// range into a buffer laid out as the statement component binds arrays (text and bytes 256
+// bytes apart) and bound once for every array of that many rows. Values the driver reads as
+// they are stored, in contiguous memory, go in with one copy of the whole array.
 template <class R>
 class array_column {
  public:
@@ -403,24 +404,26 @@ class array_column {
   using element = typename without_optional<value>::type;
   static constexpr bool nullable = is_optional<value>::value;
   static constexpr bool variable = text<element> || bytes<element>;
-  static constexpr bool in_place =
+  static constexpr bool as_block =
       std::ranges::contiguous_range<const R&> && !nullable && bound_as_stored<element>();
 
   explicit array_column(const R& values) : values_(values) {}
   std::size_t size() const { return static_cast<std::size_t>(std::ranges::size(values_)); }
 
-  // Arrays of Rows values for each of the parameter numbers (bound where they are by fill).
-  void bind(THstmt& stmt, const std::vector<SQLUSMALLINT>& numbers, std::size_t rows) {
-    stmt_ = &stmt;
-    numbers_ = numbers;
+  // The bytes an element takes in the array.
+  std::size_t stride() const { return stride_; }
+
+  // Arrays of Rows values in Buffer (Rows times stride() bytes) for each of the parameter
+  // numbers.
+  void bind(THstmt& stmt, const std::vector<SQLUSMALLINT>& numbers, std::size_t rows,
+            std::byte* buffer) {
     rows_ = rows;
-    if constexpr (in_place) return;
-    stride_ =
-        variable ? static_cast<std::size_t>(CTypeSize(shape_.c_type)) : fixed_width<element>();
-    buffer_ = std::make_unique_for_overwrite<std::byte[]>(rows * stride_);
+    buffer_ = buffer;
     indicators_.clear();
-    for (SQLUSMALLINT n : numbers_) {
-      bind_array(n, buffer_.get());
+    for (SQLUSMALLINT n : numbers) {
+      stmt.BindParameter(n, shape_.c_type, buffer_, shape_.sql_type,
+                         variable ? stride_ : shape_.size, shape_.digits,
+                         static_cast<SQLLEN>(rows_));
       indicators_.push_back(stmt.ParamIndicators(n));
     }
   }
@@ -428,12 +431,13 @@ class array_column {
   // The Rows values from First on; false when a text or binary value is longer than the element
   // it would take.
   bool fill(std::size_t first) {
-    if constexpr (in_place) {
-      for (SQLUSMALLINT n : numbers_) bind_array(n, std::ranges::data(values_) + first);
+    if constexpr (as_block) {
+      std::memcpy(buffer_, std::ranges::data(values_) + first, rows_ * stride_);
       return true;
     }
     auto it = std::ranges::begin(values_);
     std::ranges::advance(it, static_cast<std::ranges::range_difference_t<const R&>>(first));
+    SQLLEN* const ind = indicators_.front();
     for (std::size_t i = 0; i < rows_; ++i, ++it) {
       SQLLEN indicator = 0;
       if constexpr (nullable) {
@@ -444,48 +448,55 @@ class array_column {
       } else if (!store(i, *it, indicator)) {
         return false;
       }
-      if constexpr (variable || nullable)
-        for (SQLLEN* ind : indicators_) ind[i] = indicator;
+      if constexpr (variable || nullable) ind[i] = indicator;
     }
+    // A name that stands at several places reads the same entries at each.
+    if constexpr (variable || nullable)
+      for (std::size_t k = 1; k < indicators_.size(); ++k) std::copy_n(ind, rows_, indicators_[k]);
     return true;
   }
 
  private:
-  void bind_array(SQLUSMALLINT n, const void* data) {
-    stmt_->BindParameter(n, shape_.c_type, const_cast<void*>(data), shape_.sql_type,
-                         variable ? stride_ : shape_.size, shape_.digits,
-                         static_cast<SQLLEN>(rows_));
-  }
-
-  bool store(std::size_t i, const element& value, SQLLEN& indicator) {
-    slot room;
-    bound_value v = bind_traits<element>::describe(value, room);
-    std::byte* target = buffer_.get() + i * stride_;
-    if constexpr (variable) {
+  OCL_SQL_INLINE bool store(std::size_t i, const element& value, SQLLEN& indicator) {
+    std::byte* target = buffer_ + i * stride_;
+    if constexpr (text<element>) {
+      return store_text(target, bind_traits<element>::describe(value, room_), indicator);
+    } else if constexpr (variable) {
+      bound_value v = bind_traits<element>::describe(value, room_);
       const auto length = static_cast<std::size_t>(v.length);
       if (length > stride_) return false;
       std::memcpy(target, v.data, length);
       indicator = v.length;
-      // A text without a NUL of its own goes terminated: SQLite's driver copies one that comes
-      // with its length into memory of its own first.
-      if (text<element> && length < stride_ && !std::memchr(v.data, 0, length)) {
-        target[length] = std::byte{0};
-        indicator = SQL_NTS;
-      }
     } else {
-      std::memcpy(target, v.data, fixed_width<element>());
+      std::memcpy(target, bind_traits<element>::describe(value, room_).data,
+                  fixed_width<element>());
+    }
+    return true;
+  }
+
+  // A text without a NUL of its own goes terminated: SQLite's driver copies one that comes
+  // with its length into memory of its own first.
+  OCL_SQL_INLINE bool store_text(std::byte* target, const bound_value& v, SQLLEN& indicator) {
+    const auto length = static_cast<std::size_t>(v.length);
+    if (length > stride_) return false;
+    std::memcpy(target, v.data, length);
+    if (length < stride_ && !std::memchr(target, 0, length)) {
+      target[length] = std::byte{0};
+      indicator = SQL_NTS;
+    } else {
+      indicator = v.length;
     }
     return true;
   }
 
   const R& values_;
   const bound_value shape_ = bind_traits<element>::shape();
-  THstmt* stmt_ = nullptr;
-  std::vector<SQLUSMALLINT> numbers_;
+  const std::size_t stride_ =
+      variable ? static_cast<std::size_t>(CTypeSize(shape_.c_type)) : fixed_width<element>();
   std::size_t rows_ = 0;
-  std::unique_ptr<std::byte[]> buffer_;
+  std::byte* buffer_ = nullptr;
   std::vector<SQLLEN*> indicators_;
-  std::size_t stride_ = 0;
+  slot room_{};
 };
 
 // How a column of a result is read: through a typed view of its buffer where the C++ type reads
@@ -708,7 +719,7 @@ class statement {
   template <class... Ranges>
   void execute_many(const Ranges&... columns) {
     static_assert(sizeof...(Ranges) > 0, "execute_many needs a column for each marker");
-    std::tuple<detail::array_column<Ranges>...> arrays{detail::array_column<Ranges>(columns)...};
+    std::tuple<detail::array_column<Ranges>...> arrays(columns...);
     const std::size_t rows =
         start_arrays(sizeof...(Ranges), {static_cast<std::size_t>(std::ranges::size(columns))...});
     std::unique_ptr<transaction> work = own_transaction();
@@ -717,7 +728,9 @@ class statement {
       if (count != bound_rows_) {
         bound_rows_ = count;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-          (std::get<I>(arrays).bind(*stmt_, numbers(I), count), ...);
+          (std::get<I>(arrays).bind(*stmt_, numbers(I), count,
+                                    array_buffer(I, count * std::get<I>(arrays).stride())),
+           ...);
         }
         (std::index_sequence_for<Ranges...>{});
       }
@@ -751,6 +764,8 @@ class statement {
   std::unique_ptr<transaction> own_transaction();
   // The parameter numbers that the value of that position binds.
   const std::vector<SQLUSMALLINT>& numbers(std::size_t value);
+  // Room for the arrays of the value of that position, at least Bytes of it.
+  std::byte* array_buffer(std::size_t value, std::size_t bytes);
   void bind(std::size_t value, const detail::bound_value& v);
 
   detail::statement_ptr stmt_;
@@ -759,6 +774,10 @@ class statement {
   std::vector<SQLUSMALLINT> position_;
   // The elements each parameter is bound with: none yet, 1 (single values) or an array's.
   std::size_t bound_rows_ = 0;
+  // The arrays' buffers, by position, and those outgrown: the driver keeps their addresses
+  // until the parameters are bound anew, so they last as long as the statement.
+  std::vector<std::pair<std::unique_ptr<std::byte[]>, std::size_t>> arrays_;
+  std::vector<std::unique_ptr<std::byte[]>> outgrown_;
 };
 
 // An open connection, closed when it is destroyed. The library is started for as long as a

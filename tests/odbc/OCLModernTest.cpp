@@ -184,9 +184,18 @@ TEST_P(ModernTest, ContainersGoInThroughParameterArrays) {
     texts.push_back(std::move(row));
   EXPECT_EQ(texts, (decltype(texts){{"7", std::nullopt}, {"9498", "2374.5"}}));
 
+  // Whole arrays through the same statement twice: each call binds its own.
+  std::vector<int> blockIds(2000, 40000);
+  std::vector<std::string> blockNames(2000, "block");
+  std::vector<double> blockPrices(2000, 0.5);
+  for (int call = 0; call < 2; ++call) insert.execute_many(blockIds, blockNames, blockPrices);
+  EXPECT_EQ(db.query<std::int64_t>("SELECT COUNT(*) FROM bulk WHERE name = 'block' AND price = 0.5")
+                .one(),
+            std::tuple(4000));
+
   // Columns of different lengths insert nothing.
   Raised<rtl::Exception>([&] { insert.execute_many(moreIds, names, prices); });
-  EXPECT_EQ(Count(db, "bulk"), 10004);
+  EXPECT_EQ(Count(db, "bulk"), 14004);
 }
 
 TEST_P(ModernTest, ATransactionEndingWithoutCommitLeavesNothing) {
