@@ -458,33 +458,21 @@ class array_column {
 
  private:
   OCL_SQL_INLINE bool store(std::size_t i, const element& value, SQLLEN& indicator) {
+    const bound_value v = bind_traits<element>::describe(value, room_);
     std::byte* target = buffer_ + i * stride_;
-    if constexpr (text<element>) {
-      return store_text(target, bind_traits<element>::describe(value, room_), indicator);
-    } else if constexpr (variable) {
-      bound_value v = bind_traits<element>::describe(value, room_);
+    if constexpr (variable) {
       const auto length = static_cast<std::size_t>(v.length);
       if (length > stride_) return false;
       std::memcpy(target, v.data, length);
       indicator = v.length;
+      // A text without a NUL of its own goes terminated: SQLite's driver copies one that comes
+      // with its length into memory of its own first.
+      if (text<element> && length < stride_ && !std::memchr(target, 0, length)) {
+        target[length] = std::byte{0};
+        indicator = SQL_NTS;
+      }
     } else {
-      std::memcpy(target, bind_traits<element>::describe(value, room_).data,
-                  fixed_width<element>());
-    }
-    return true;
-  }
-
-  // A text without a NUL of its own goes terminated: SQLite's driver copies one that comes
-  // with its length into memory of its own first.
-  OCL_SQL_INLINE bool store_text(std::byte* target, const bound_value& v, SQLLEN& indicator) {
-    const auto length = static_cast<std::size_t>(v.length);
-    if (length > stride_) return false;
-    std::memcpy(target, v.data, length);
-    if (length < stride_ && !std::memchr(target, 0, length)) {
-      target[length] = std::byte{0};
-      indicator = SQL_NTS;
-    } else {
-      indicator = v.length;
+      std::memcpy(target, v.data, fixed_width<element>());
     }
     return true;
   }
