@@ -59,6 +59,13 @@ void connection_deleter::operator()(THdbc* db) const noexcept {
   release_library();
 }
 
+number_form number_form_of(THdbc& db) {
+  std::string driver = db.GetInfoString(SQL_DRIVER_NAME);
+  constexpr std::string_view psqlodbc = "psqlodbc";
+  return rtl::SameText(driver.substr(0, psqlodbc.size()), psqlodbc) ? number_form::text
+                                                                      : number_form::binary;
+}
+
 void refuse(const std::string& what) { throw rtl::EConvertError(what + "."); }
 
 void refuse_cell(THstmt& stmt, SQLUSMALLINT column, const std::string& what) {
@@ -133,7 +140,7 @@ SQLUSMALLINT row::number(std::size_t column) const {
 // Statements.
 
 statement::statement(connection& db, std::string_view sql)
-    : stmt_(rtl::TComponent::Create<THstmt>(nullptr)) {
+    : stmt_(rtl::TComponent::Create<THstmt>(nullptr)), numbers_(db.numbers_) {
   stmt_->SethDbc(&db.component());
   stmt_->SetRowSetSize(detail::rowset_rows);
   stmt_->SetSQL(std::string(sql));
@@ -209,6 +216,7 @@ connection::connection(std::string_view target) : db_(detail::new_connection()) 
     db_->SetAttributes({std::string(target)});
   }
   db_->Connect();
+  numbers_ = detail::number_form_of(*db_);
 }
 
 connection::connection(std::string_view data_source, std::string_view user,
@@ -218,6 +226,7 @@ connection::connection(std::string_view data_source, std::string_view user,
   db_->SetUserName(std::string(user));
   db_->SetPassword(std::string(password));
   db_->Connect();
+  numbers_ = detail::number_form_of(*db_);
 }
 
 // Transactions.
