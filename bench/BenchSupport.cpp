@@ -130,9 +130,12 @@ TRegistry& Registry() {
   return registry;
 }
 
+// Plain calls, the components, then the C++ interface's ways, then the peers.
 int SideRank(const std::string& Side) {
   if (Side == "raw") return 0;
-  return Side == "library" ? 1 : 2;
+  if (Side == "library") return 1;
+  if (Side == "modern") return 2;
+  return Side == "vectors" ? 3 : 4;
 }
 
 bool SideBefore(const std::string& A, const std::string& B) {

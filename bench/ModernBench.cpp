@@ -1,6 +1,8 @@
-// The workloads through the library's C++ interface: the inserts from a program's containers of
-// the same values the other sides bind (made inside the timed run, as a program makes them),
-// sent by execute_many; the fetches as typed rows of a query, each made a row of the workload.
+// The workloads through the library's C++ interface. The inserts two ways: the rows handed to
+// execute_batch one at a time as the program makes them, as the other sides fill their buffers
+// ("modern"); and the program's own containers of the same values, made inside the timed run
+// and sent by execute_many ("vectors"). The fetches as typed rows of a query, each made a row
+// of the workload.
 
 #include "bench/FetchWorkload.h"
 #include "bench/InsertWorkload.h"
@@ -9,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -22,10 +25,40 @@ ocl::sql::connection& SharedModernConnection(const TDriver& Driver) {
   });
 }
 
+// The rows made one at a time and added to the batch, in the transaction of its own that
+// execute_batch opens; with Nulls, a row whose name goes as NULL has none made.
+template <class TName>
+void Batch(benchmark::State& State, const TDriver& Driver, bool Nulls) {
+  using namespace insert;
+  NewTable(Driver);
+  std::optional<ocl::sql::connection> db(std::in_place, Driver.ConnectString);
+  // Freed after the run, as the other sides free their statements.
+  std::optional<ocl::sql::statement> insert;
+  for (auto _ : Timed(State)) {
+    insert.emplace(*db, std::string("INSERT INTO ") + Table + " VALUES (:id, :name, :value)");
+    const std::size_t count = Batches() * ArraySize();
+    insert->execute_batch<SQLINTEGER, TName, double>([&](auto& rows) {
+      for (std::size_t row = 0; row < count; ++row) {
+        const auto id = static_cast<SQLINTEGER>(row);
+        const double value = static_cast<double>(row) / 8;
+        if (Nulls && TRows::IsNull(row % ArraySize())) {
+          rows.add(id, TName(), value);
+        } else {
+          char name[32];
+          rows.add(id, std::string_view(name, WriteName(row, name, sizeof name)), value);
+        }
+      }
+    });
+  }
+  insert.reset();
+  db.reset();
+  CheckInserted(State, Driver, Nulls);
+}
+
 // The program's own containers of the rows, made in the run as the other sides fill their
 // buffers; names without NULL in a vector of texts, with them as optional texts.
 template <class TName>
-void Insert(benchmark::State& State, const TDriver& Driver, bool Nulls) {
+void Vectors(benchmark::State& State, const TDriver& Driver, bool Nulls) {
   using namespace insert;
   NewTable(Driver);
   std::optional<ocl::sql::connection> db(std::in_place, Driver.ConnectString);
@@ -71,10 +104,17 @@ void Fetch(benchmark::State& State, const TDriver& Driver, const char* Sql) {
   }
 }
 
-const TSide insert("Insert", "modern",
-                   [](auto& State, auto& Driver) { Insert<std::string>(State, Driver, false); });
+const TSide insert("Insert", "modern", [](auto& State, auto& Driver) {
+  Batch<std::string_view>(State, Driver, false);
+});
 const TSide insertNulls("InsertNulls", "modern", [](auto& State, auto& Driver) {
-  Insert<std::optional<std::string>>(State, Driver, true);
+  Batch<std::optional<std::string_view>>(State, Driver, true);
+});
+const TSide insertVectors("Insert", "vectors", [](auto& State, auto& Driver) {
+  Vectors<std::string>(State, Driver, false);
+});
+const TSide insertNullsVectors("InsertNulls", "vectors", [](auto& State, auto& Driver) {
+  Vectors<std::optional<std::string>>(State, Driver, true);
 });
 const TSide fetchRows("fetch", "modern", [](auto& State, auto& Driver) {
   Fetch<fetch::TFetchedRow, std::int64_t, std::string, double>(State, Driver, fetch::Select);

@@ -153,19 +153,26 @@ statement::statement(connection& db, std::string_view sql)
   }
 }
 
-void statement::start_values(std::size_t count) {
+void statement::check_count(std::size_t count, const char* what) const {
   if (!names_.empty() && count != names_.size())
     throw rtl::Exception("The statement has " + std::to_string(names_.size()) +
-                         " parameter name(s), but " + std::to_string(count) +
-                         " value(s) were given.");
+                         " parameter name(s), but " + std::to_string(count) + " " + what +
+                         " were given.");
+}
+
+void statement::start_values(std::size_t count) {
+  check_count(count, "value(s)");
   bound_rows_ = 1;
 }
 
+void statement::start_batch(std::size_t count) {
+  check_count(count, "column(s)");
+  // The arrays are bound by the batch; an execute_many after it binds its own.
+  bound_rows_ = 0;
+}
+
 std::size_t statement::start_arrays(std::size_t count, std::initializer_list<std::size_t> sizes) {
-  if (!names_.empty() && count != names_.size())
-    throw rtl::Exception("The statement has " + std::to_string(names_.size()) +
-                         " parameter name(s), but " + std::to_string(count) +
-                         " column(s) were given.");
+  check_count(count, "column(s)");
   for (std::size_t size : sizes)
     if (size != *sizes.begin())
       throw rtl::Exception("The columns given have different numbers of rows (" +

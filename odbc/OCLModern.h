@@ -38,12 +38,16 @@
 
 // The read of a row's value goes inline into the loop over the rows, where the compiler's own
 // measure would leave a call for every value.
+// What is rarely taken stays out of it.
 #if defined(_MSC_VER)
 #define OCL_SQL_INLINE __forceinline
+#define OCL_SQL_NOINLINE __declspec(noinline)
 #elif defined(__GNUC__)
 #define OCL_SQL_INLINE [[gnu::always_inline]] inline
+#define OCL_SQL_NOINLINE [[gnu::noinline]]
 #else
 #define OCL_SQL_INLINE inline
+#define OCL_SQL_NOINLINE
 #endif
 
 namespace ocl::sql {
@@ -51,6 +55,8 @@ namespace ocl::sql {
 class connection;
 class statement;
 class transaction;
+template <class... Columns>
+class batch;
 
 namespace detail {
 
@@ -443,76 +449,86 @@ constexpr bool bound_as_stored() {
     return std::is_same_v<T, double>;
 }
 
-// One column of execute_many: the values of one parameter array, copied from the caller's
-// range into a buffer laid out as the statement component binds arrays (text and bytes 256
-// bytes apart) and bound once for every array of that many rows. Values the driver reads as
-// they are stored, in contiguous memory, go in with one copy of the whole array; numbers that
-// go as text are written as such.
-template <class R>
-class array_column {
+// A word with a byte of zero in it.
+constexpr bool has_zero_byte(std::uint64_t word) {
+  return ((word - 0x0101010101010101u) & ~word & 0x8080808080808080u) != 0;
+}
+
+// Copies Length bytes from Source to Target, and tells whether one of them is a NUL. A text of
+// up to 16 bytes, the most common, goes in two words read and written over each other, tested
+// for a NUL as they go; a longer one through memcpy and memchr.
+OCL_SQL_INLINE bool copy_finding_nul(std::byte* target, const void* source, std::size_t length) {
+  const auto* from = static_cast<const unsigned char*>(source);
+  if (length >= 8 && length <= 16) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + length - 8, 8);
+    std::memcpy(target, &head, 8);
+    std::memcpy(target + length - 8, &tail, 8);
+    return has_zero_byte(head) || has_zero_byte(tail);
+  }
+  std::memcpy(target, from, length);
+  return std::memchr(from, 0, length) != nullptr;
+}
+
+// The parameter array of one kind of value (std::optional<T> for NULL): a buffer laid out as
+// the statement component binds arrays (text and bytes 256 bytes apart, numbers that go as
+// text too), bound for arrays of a number of rows, and the values written to its elements.
+// The indicators are kept here and handed to the statement before it executes, as a binding
+// fills those it keeps anew.
+template <class Value>
+class value_array {
  public:
-  using value = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>;
-  using element = typename without_optional<value>::type;
-  static constexpr bool nullable = is_optional<value>::value;
+  using element = typename without_optional<Value>::type;
+  static constexpr bool nullable = is_optional<Value>::value;
   static constexpr bool variable = text<element> || bytes<element>;
 
-  array_column(const R& values, number_form form)
-      : values_(values), as_text_(number<element> && form == number_form::text) {}
-  std::size_t size() const { return static_cast<std::size_t>(std::ranges::size(values_)); }
+  explicit value_array(number_form form)
+      : as_text_(number<element> && form == number_form::text) {}
 
   // The bytes an element takes in the array.
   std::size_t stride() const { return stride_; }
+  bool as_text() const { return as_text_; }
+  std::byte* data() const { return buffer_; }
 
   // Arrays of Rows values in Buffer (Rows times stride() bytes) for each of the parameter
   // numbers.
   void bind(THstmt& stmt, const std::vector<SQLUSMALLINT>& numbers, std::size_t rows,
             std::byte* buffer) {
-    rows_ = rows;
     buffer_ = buffer;
-    indicators_.clear();
+    if (writes_indicators() && indicators_.size() < rows) indicators_.resize(rows);
+    places_.clear();
     for (SQLUSMALLINT n : numbers) {
       stmt.BindParameter(n, as_text_ ? SQL_C_CHAR : shape_.c_type, buffer_, shape_.sql_type,
                          variable ? stride_ : shape_.size, shape_.digits,
-                         static_cast<SQLLEN>(rows_));
-      indicators_.push_back(stmt.ParamIndicators(n));
+                         static_cast<SQLLEN>(rows));
+      places_.push_back(stmt.ParamIndicators(n));
     }
   }
 
-  // The Rows values from First on; false when a text or binary value is longer than the element
-  // it would take.
-  bool fill(std::size_t first) {
-    if constexpr (as_block) {
-      if (!as_text_) {
-        std::memcpy(buffer_, std::ranges::data(values_) + first, rows_ * stride_);
-        return true;
-      }
-    }
-    auto it = std::ranges::begin(values_);
-    std::ranges::advance(it, static_cast<std::ranges::range_difference_t<const R&>>(first));
-    SQLLEN* const ind = indicators_.front();
-    for (std::size_t i = 0; i < rows_; ++i, ++it) {
-      SQLLEN indicator = 0;
-      if constexpr (nullable) {
-        if (!*it)
-          indicator = SQL_NULL_DATA;
-        else if (!store(i, **it, indicator))
-          return false;
-      } else if (!store(i, *it, indicator)) {
+  // The value of element I; false when a text or binary value is longer than an element.
+  OCL_SQL_INLINE bool set(std::size_t i, const Value& value) {
+    SQLLEN indicator = 0;
+    if constexpr (nullable) {
+      if (!value)
+        indicator = SQL_NULL_DATA;
+      else if (!store(i, *value, indicator))
         return false;
-      }
-      if (writes_indicators()) ind[i] = indicator;
+    } else if (!store(i, value, indicator)) {
+      return false;
     }
-    // A name that stands at several places reads the same entries at each.
-    if (writes_indicators())
-      for (std::size_t k = 1; k < indicators_.size(); ++k) std::copy_n(ind, rows_, indicators_[k]);
+    if (writes_indicators()) indicators_[i] = indicator;
     return true;
   }
 
- private:
-  static constexpr bool as_block =
-      std::ranges::contiguous_range<const R&> && !nullable && bound_as_stored<element>();
+  // The indicators of the first Rows elements to every place the value binds.
+  void hand_over(std::size_t rows) const {
+    if (writes_indicators())
+      for (SQLLEN* place : places_) std::copy_n(indicators_.data(), rows, place);
+  }
 
-  // Every entry of a fixed-width value that is never NULL is 0, as the binding leaves it.
+ private:
+  // Every indicator of a fixed-width value that is never NULL is 0, as the binding leaves it.
   bool writes_indicators() const { return variable || nullable || as_text_; }
 
   OCL_SQL_INLINE bool store(std::size_t i, const element& value, SQLLEN& indicator) {
@@ -521,39 +537,71 @@ class array_column {
       const bound_value v = bind_traits<element>::describe(value, room_);
       const auto length = static_cast<std::size_t>(v.length);
       if (length > stride_) return false;
-      std::memcpy(target, v.data, length);
       indicator = v.length;
-      // A text without a NUL of its own goes terminated: SQLite's driver copies one that comes
-      // with its length into memory of its own first.
-      if (text<element> && length < stride_ && !std::memchr(target, 0, length)) {
-        target[length] = std::byte{0};
-        indicator = SQL_NTS;
+      if constexpr (text<element>) {
+        // A text without a NUL of its own goes terminated: SQLite's driver copies one that
+        // comes with its length into memory of its own first.
+        if (!copy_finding_nul(target, v.data, length) && length < stride_) {
+          target[length] = std::byte{0};
+          indicator = SQL_NTS;
+        }
+      } else {
+        std::memcpy(target, v.data, length);
       }
+      return true;
     } else if constexpr (number<element>) {
       if (as_text_) {
         write_number(value, reinterpret_cast<char*>(target));
         indicator = SQL_NTS;
-      } else {
-        std::memcpy(target, bind_traits<element>::describe(value, room_).data,
-                    fixed_width<element>());
+        return true;
       }
-    } else {
-      std::memcpy(target, bind_traits<element>::describe(value, room_).data,
-                  fixed_width<element>());
     }
+    std::memcpy(target, bind_traits<element>::describe(value, room_).data,
+                fixed_width<element>());
     return true;
   }
 
-  const R& values_;
   const bool as_text_;
   const bound_value shape_ = bind_traits<element>::shape();
   const std::size_t stride_ = variable || as_text_
                                   ? static_cast<std::size_t>(CTypeSize(SQL_C_CHAR))
                                   : fixed_width<element>();
-  std::size_t rows_ = 0;
   std::byte* buffer_ = nullptr;
-  std::vector<SQLLEN*> indicators_;
+  std::vector<SQLLEN> indicators_;
+  std::vector<SQLLEN*> places_;
   slot room_{};
+};
+
+// One column of execute_many: the values of a caller's range, an array at a time. Values the
+// driver reads as they are stored, in contiguous memory, go in with one copy of the array.
+template <class R>
+class array_column : public value_array<std::remove_cvref_t<std::ranges::range_reference_t<const R&>>> {
+  using base = value_array<std::remove_cvref_t<std::ranges::range_reference_t<const R&>>>;
+  static constexpr bool as_block = std::ranges::contiguous_range<const R&> && !base::nullable &&
+                                   bound_as_stored<typename base::element>();
+
+ public:
+  array_column(const R& values, number_form form) : base(form), values_(values) {}
+
+  // The Rows values from First on; false when a text or binary value is longer than the element
+  // it would take.
+  bool fill(std::size_t first, std::size_t rows) {
+    if constexpr (as_block) {
+      if (!this->as_text()) {
+        std::memcpy(this->data(), std::ranges::data(values_) + first, rows * this->stride());
+        return true;
+      }
+    }
+    auto it = std::ranges::begin(values_);
+    std::ranges::advance(it, static_cast<std::ranges::range_difference_t<const R&>>(first));
+    for (std::size_t i = 0; i < rows; ++i, ++it)
+      if (!this->set(i, *it)) return false;
+    this->hand_over(rows);
+    return true;
+  }
+
+ private:
+  const R& values_;
 };
 
 // How a column of a result is read: through a typed view of its buffer where the C++ type reads
@@ -792,7 +840,7 @@ class statement {
         }
         (std::index_sequence_for<Ranges...>{});
       }
-      if (!std::apply([&](auto&... a) { return (a.fill(done) && ...); }, arrays)) {
+      if (!std::apply([&](auto&... a) { return (a.fill(done, count) && ...); }, arrays)) {
         for (; done < rows; ++done) execute(at(columns, done)...);
         break;
       }
@@ -802,10 +850,31 @@ class statement {
     if (work) work->commit();
   }
 
+  // Executes once for each row that Produce adds to the batch it is given, through parameter
+  // arrays sent as they fill, in one transaction of its own where none is open: all rows or
+  // none. The Columns are the types of a row's values, one for each marker:
+  //   insert.execute_batch<int, std::string_view, std::optional<double>>([&](auto& rows) {
+  //     for (const Part& p : parts) rows.add(p.id, p.name, p.price);
+  //   });
+  // Rows need not be held in containers first; a text or binary value longer than an array's
+  // element goes in a row of its own.
+  template <class... Columns, class Produce>
+  void execute_batch(Produce&& produce) {
+    static_assert(sizeof...(Columns) > 0, "execute_batch needs a type for each marker");
+    start_batch(sizeof...(Columns));
+    std::unique_ptr<transaction> work = own_transaction();
+    batch<Columns...> rows(*this);
+    std::forward<Produce>(produce)(rows);
+    rows.send();
+    if (work) work->commit();
+  }
+
   THstmt& component() { return *stmt_; }
 
  private:
   friend class connection;
+  template <class... Columns>
+  friend class batch;
 
   template <class R>
   static decltype(auto) at(const R& values, std::size_t i) {
@@ -818,6 +887,10 @@ class statement {
   void start_values(std::size_t count);
   // Checks the number of columns and that all have the same number of rows; that number.
   std::size_t start_arrays(std::size_t count, std::initializer_list<std::size_t> sizes);
+  // Checks the number of columns of a batch.
+  void start_batch(std::size_t count);
+  // Refuses a number of values (What) other than that of the distinct :names.
+  void check_count(std::size_t count, const char* what) const;
   // A transaction for an execute_many where none is open; null otherwise.
   std::unique_ptr<transaction> own_transaction();
   // The parameter numbers that the value of that position binds.
@@ -838,6 +911,68 @@ class statement {
   // until the parameters are bound anew, so they last as long as the statement.
   std::vector<std::pair<std::unique_ptr<std::byte[]>, std::size_t>> arrays_;
   std::vector<std::unique_ptr<std::byte[]>> outgrown_;
+};
+
+// The rows of an execute_batch, each stored in the parameter arrays as it is added; a full
+// array is sent at once. Valid during the call only.
+template <class... Columns>
+class batch {
+ public:
+  batch(const batch&) = delete;
+  batch& operator=(const batch&) = delete;
+
+  // Inline, as the loop that makes the rows would otherwise call it for every row.
+  OCL_SQL_INLINE void add(const Columns&... values) {
+    if (!store(values..., std::index_sequence_for<Columns...>{})) [[unlikely]]
+      return alone(values...);
+    if (++count_ == bound_) [[unlikely]]
+      send();
+  }
+
+ private:
+  // A row with a value too long for an element: the rows before it go first, then it alone,
+  // and the arrays are bound again for the rows after it.
+  OCL_SQL_NOINLINE void alone(const Columns&... values) {
+    send();
+    owner_.execute(values...);
+    bind(detail::array_rows);
+  }
+
+  friend class statement;
+  explicit batch(statement& owner)
+      : owner_(owner), arrays_(detail::value_array<Columns>(owner.numbers_)...) {
+    bind(detail::array_rows);
+  }
+
+  template <std::size_t... I>
+  OCL_SQL_INLINE bool store(const Columns&... values, std::index_sequence<I...>) {
+    return (std::get<I>(arrays_).set(count_, values) && ...);
+  }
+
+  void bind(std::size_t rows) {
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+      (std::get<I>(arrays_).bind(*owner_.stmt_, owner_.numbers(I), rows,
+                                 owner_.array_buffer(I, rows * std::get<I>(arrays_).stride())),
+       ...);
+    }
+    (std::index_sequence_for<Columns...>{});
+    bound_ = rows;
+  }
+
+  // The rows stored and not yet sent; a last array of fewer rows is bound for as many.
+  void send() {
+    if (count_ == 0) return;
+    if (count_ != bound_) bind(count_);
+    std::apply([&](auto&... a) { (a.hand_over(count_), ...); }, arrays_);
+    owner_.stmt_->Execute();
+    count_ = 0;
+  }
+
+  statement& owner_;
+  std::tuple<detail::value_array<Columns>...> arrays_;
+  // The rows the arrays are bound for, and those stored.
+  std::size_t bound_ = 0;
+  std::size_t count_ = 0;
 };
 
 // An open connection, closed when it is destroyed. The library is started for as long as a

@@ -12,6 +12,7 @@
 #include <numeric>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -152,8 +153,13 @@ TEST_P(ModernTest, ContainersGoInThroughParameterArrays) {
   }
   // Longer than an array's element: from here on the rows go one by one.
   names[9500] = std::string(300, 'L');
-  // A NUL inside a text (PostgreSQL takes none) is part of it.
-  if (Sqlite()) names[5] = std::string("a\0b", 3);
+  // A NUL inside a text (PostgreSQL takes none) is part of it, in a short text and in either
+  // word of one of 8 to 16 bytes.
+  if (Sqlite()) {
+    names[5] = std::string("a\0b", 3);
+    names[6] = std::string("\0bcdefghi", 9);
+    names[7] = std::string("abcdefghijk\0mn", 14);
+  }
 
   sql::statement insert(db, "INSERT INTO bulk (id, name, price) VALUES (?, ?, ?)");
   insert.execute_many(ids, names, prices);
@@ -180,8 +186,11 @@ TEST_P(ModernTest, ContainersGoInThroughParameterArrays) {
   EXPECT_EQ(lookUp(9498), NameAndPrice("part 9498", 9498.0 / 4));
   EXPECT_EQ(longest, 300);
   if (Sqlite()) {
-    EXPECT_EQ(db.query<int>("SELECT LENGTH(CAST(name AS BLOB)) FROM bulk WHERE id = 5").one(),
-              std::tuple(3));
+    std::vector<std::tuple<int>> lengths;
+    for (auto row : db.query<int>("SELECT LENGTH(CAST(name AS BLOB)) FROM bulk WHERE id IN "
+                                  "(5, 6, 7) ORDER BY id"))
+      lengths.push_back(row);
+    EXPECT_EQ(lengths, (std::vector<std::tuple<int>>{{3}, {9}, {14}}));
   }
   EXPECT_EQ(lookUp(9500), NameAndPrice(std::string(300, 'L'), 9500.0 / 4));
   // Numbers read as texts, row after row.
@@ -203,6 +212,45 @@ TEST_P(ModernTest, ContainersGoInThroughParameterArrays) {
   // Columns of different lengths insert nothing.
   Raised<rtl::Exception>([&] { insert.execute_many(moreIds, names, prices); });
   EXPECT_EQ(Count(db, "bulk"), 14004);
+}
+
+TEST_P(ModernTest, BatchesSendTheirRowsInArraysAsTheyAreAdded) {
+  sql::connection db(Target());
+  db.execute("DROP TABLE IF EXISTS streamed");
+  db.execute("CREATE TABLE streamed (id INTEGER, name VARCHAR(400), price " +
+             Type("DOUBLE", "DOUBLE PRECISION") + ")");
+  sql::statement insert(db, "INSERT INTO streamed VALUES (:id, :name, :price)");
+  // Full arrays, a row too long for an element between them, and a short last array.
+  auto add = [](int rows, int failAt) {
+    return [rows, failAt](auto& batch) {
+      for (int i = 0; i < rows; ++i) {
+        if (i == failAt) throw std::runtime_error("the rows ran out");
+        std::string name = i == 1500 ? std::string(300, 'L') : "part " + std::to_string(i);
+        batch.add(i, name, i % 7 ? std::optional<double>(i / 4.0) : std::nullopt);
+      }
+    };
+  };
+  auto run = [&](auto produce) {
+    insert.execute_batch<int, std::string_view, std::optional<double>>(produce);
+  };
+  // A producer that fails leaves nothing: the batch runs in a transaction of its own.
+  EXPECT_THROW(run(add(2500, 1200)), std::runtime_error);
+  EXPECT_EQ(Count(db, "streamed"), 0);
+  run(add(2500, -1));
+  auto [count, total, nulls, longest, matching] =
+      db.query<std::int64_t, std::int64_t, std::int64_t, std::int64_t, std::int64_t>(
+            "SELECT COUNT(*), SUM(id), COUNT(*) - COUNT(price), MAX(LENGTH(name)), "
+            "SUM(CASE WHEN name = 'part ' || id AND (price IS NULL OR price = id / 4.0) "
+            "THEN 1 ELSE 0 END) FROM streamed")
+          .one();
+  EXPECT_EQ(count, 2500);
+  EXPECT_EQ(total, 2500 * 2499 / 2);
+  EXPECT_EQ(nulls, 358);
+  EXPECT_EQ(longest, 300);
+  EXPECT_EQ(matching, 2499);
+  // The statement binds single values again afterwards.
+  insert.execute(9000, "single", 1.0);
+  EXPECT_EQ(Count(db, "streamed"), 2501);
 }
 
 TEST_P(ModernTest, ATransactionEndingWithoutCommitLeavesNothing) {
