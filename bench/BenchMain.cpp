@@ -4,7 +4,8 @@
 //   ocl_bench [--rows=N] [--runs=N] [--save-times=FILE] [Google Benchmark flags]
 // Under callgrind (scripts/bench.sh --instructions), with the folder of its dumps:
 //   ocl_bench --instructions=DIR [--times=FILE] ...
-// prints the instructions of each side's timed loop, beside the times saved in FILE.
+// prints the instructions of each side's timed loop, beside the times saved in FILE; with
+// --report, it runs nothing and prints the table of the dumps already in DIR.
 
 #include "bench/BenchSupport.h"
 
@@ -131,8 +132,17 @@ struct TOptions {
   std::size_t Rows = 100000;
   int Runs = 5;
   std::string SaveTimes, Times, Instructions;
+  bool Report = false;
   std::vector<char*> Rest;
 };
+
+// The medians of the instructions in the dumps, beside the times saved before.
+void PrintInstructions(const TOptions& Options) {
+  std::vector<TColumns> tables;
+  if (!Options.Times.empty()) tables.push_back({"ms", 1, LoadTimes(Options.Times)});
+  tables.push_back({"Minstr", 1e6, Medians(ReadInstructions(Options.Instructions))});
+  PrintTable(tables, bench::SideNames());
+}
 
 TOptions ReadOptions(int argc, char** argv) {
   TOptions options;
@@ -151,6 +161,8 @@ TOptions ReadOptions(int argc, char** argv) {
       options.Times = v;
     else if (const char* v = value(argv[i], "--instructions="))
       options.Instructions = v;
+    else if (std::strcmp(argv[i], "--report") == 0)
+      options.Report = true;
     else
       options.Rest.push_back(argv[i]);
   }
@@ -166,6 +178,10 @@ int main(int argc, char** argv) {
   mallopt(M_MMAP_THRESHOLD, 1 << 20);
   mallopt(M_TRIM_THRESHOLD, 1 << 20);
   TOptions options = ReadOptions(argc, argv);
+  if (options.Report) {
+    PrintInstructions(options);
+    return 0;
+  }
   int restCount = static_cast<int>(options.Rest.size());
   bench::SetOptions(options.Rows, options.Runs);
   benchmark::Initialize(&restCount, options.Rest.data());
@@ -174,14 +190,10 @@ int main(int argc, char** argv) {
   TTimeReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::map<std::string, double> times = Medians(reporter.Times());
-  if (options.Instructions.empty()) {
+  if (options.Instructions.empty())
     PrintTable({{"ms", 1, times}}, bench::SideNames());
-  } else {
-    std::vector<TColumns> tables;
-    if (!options.Times.empty()) tables.push_back({"ms", 1, LoadTimes(options.Times)});
-    tables.push_back({"Minstr", 1e6, Medians(ReadInstructions(options.Instructions))});
-    PrintTable(tables, bench::SideNames());
-  }
+  else
+    PrintInstructions(options);
   if (!options.SaveTimes.empty()) SaveTimes(options.SaveTimes, times);
   benchmark::Shutdown();
   bench::CloseSharedConnections();

@@ -108,12 +108,13 @@ using TBody = std::function<void(benchmark::State&, const TDriver&)>;
 struct TSide {
   TSide(std::string Workload, std::string Name, TBody Body);
 };
-// Registers what a workload makes once per driver before anything is timed (its tables).
+// Registers what a workload makes once per driver before the first run of its sides there (its
+// tables).
 struct TSetup {
   TSetup(std::string Workload, void (*Setup)(const TDriver&));
 };
 
-// The benchmarks of every registered workload, after their set-up.
+// The benchmarks of every registered workload; each makes its workload's set-up first.
 void RegisterAll();
 // The sides in the order of the tables: raw, library, then the others by name.
 std::vector<std::string> SideNames();

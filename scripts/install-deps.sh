@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   qt6-base-dev fonts-liberation2
-  libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind libsoci-dev libboost-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind libjemalloc2 libsoci-dev libboost-dev
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql
   xvfb xauth xdotool xclip
   "$@"
