@@ -25,67 +25,62 @@ ocl::sql::connection& SharedModernConnection(const TDriver& Driver) {
   });
 }
 
-// The rows made one at a time and added to the batch, in the transaction of its own that
-// execute_batch opens; with Nulls, a row whose name goes as NULL has none made.
-template <class TName>
-void Batch(benchmark::State& State, const TDriver& Driver, bool Nulls) {
+// An insert workload through the interface: a new table, the statement made in each run and
+// freed after the last, as the other sides free theirs; Send inserts the run's rows through it,
+// in the transaction of its own that the interface opens.
+template <class TSend>
+void Insert(benchmark::State& State, const TDriver& Driver, bool Nulls, TSend Send) {
   using namespace insert;
   NewTable(Driver);
   std::optional<ocl::sql::connection> db(std::in_place, Driver.ConnectString);
-  // Freed after the run, as the other sides free their statements.
-  std::optional<ocl::sql::statement> insert;
+  std::optional<ocl::sql::statement> statement;
   for (auto _ : Timed(State)) {
-    insert.emplace(*db, std::string("INSERT INTO ") + Table + " VALUES (:id, :name, :value)");
-    const std::size_t count = Batches() * ArraySize();
-    insert->execute_batch<SQLINTEGER, TName, double>([&](auto& rows) {
-      for (std::size_t row = 0; row < count; ++row) {
-        const auto id = static_cast<SQLINTEGER>(row);
-        const double value = static_cast<double>(row) / 8;
-        if (Nulls && TRows::IsNull(row % ArraySize())) {
-          rows.add(id, TName(), value);
-        } else {
-          char name[32];
-          rows.add(id, std::string_view(name, WriteName(row, name, sizeof name)), value);
-        }
-      }
-    });
+    statement.emplace(*db, std::string("INSERT INTO ") + Table + " VALUES (:id, :name, :value)");
+    Send(*statement, Batches() * ArraySize(), Nulls);
   }
-  insert.reset();
+  statement.reset();
   db.reset();
   CheckInserted(State, Driver, Nulls);
+}
+
+// The rows made one at a time and added to the batch; with Nulls, a row whose name goes as
+// NULL has none made.
+template <class TName>
+void Batch(ocl::sql::statement& Statement, std::size_t Count, bool Nulls) {
+  using namespace insert;
+  Statement.execute_batch<SQLINTEGER, TName, double>([&](auto& rows) {
+    for (std::size_t row = 0; row < Count; ++row) {
+      const auto id = static_cast<SQLINTEGER>(row);
+      const double value = static_cast<double>(row) / 8;
+      if (Nulls && TRows::IsNull(row % ArraySize())) {
+        rows.add(id, TName(), value);
+      } else {
+        char name[32];
+        rows.add(id, std::string_view(name, WriteName(row, name, sizeof name)), value);
+      }
+    }
+  });
 }
 
 // The program's own containers of the rows, made in the run as the other sides fill their
 // buffers; names without NULL in a vector of texts, with them as optional texts.
 template <class TName>
-void Vectors(benchmark::State& State, const TDriver& Driver, bool Nulls) {
+void Vectors(ocl::sql::statement& Statement, std::size_t Count, bool Nulls) {
   using namespace insert;
-  NewTable(Driver);
-  std::optional<ocl::sql::connection> db(std::in_place, Driver.ConnectString);
-  // Freed after the run, as the other sides free their statements.
-  std::optional<ocl::sql::statement> insert;
-  for (auto _ : Timed(State)) {
-    insert.emplace(*db, std::string("INSERT INTO ") + Table + " VALUES (:id, :name, :value)");
-    const std::size_t count = Batches() * ArraySize();
-    std::vector<SQLINTEGER> ids(count);
-    std::vector<TName> names;
-    std::vector<double> values(count);
-    names.reserve(count);
-    for (std::size_t row = 0; row < count; ++row) {
-      ids[row] = static_cast<SQLINTEGER>(row);
-      char name[32];
-      if (Nulls && TRows::IsNull(row % ArraySize()))
-        names.emplace_back();
-      else
-        names.emplace_back(std::string_view(name, WriteName(row, name, sizeof name)));
-      values[row] = static_cast<double>(row) / 8;
-    }
-    // In one transaction of its own, as the other sides' one.
-    insert->execute_many(ids, names, values);
+  std::vector<SQLINTEGER> ids(Count);
+  std::vector<TName> names;
+  std::vector<double> values(Count);
+  names.reserve(Count);
+  for (std::size_t row = 0; row < Count; ++row) {
+    ids[row] = static_cast<SQLINTEGER>(row);
+    char name[32];
+    if (Nulls && TRows::IsNull(row % ArraySize()))
+      names.emplace_back();
+    else
+      names.emplace_back(std::string_view(name, WriteName(row, name, sizeof name)));
+    values[row] = static_cast<double>(row) / 8;
   }
-  insert.reset();
-  db.reset();
-  CheckInserted(State, Driver, Nulls);
+  Statement.execute_many(ids, names, values);
 }
 
 // The rows of a query as tuples of the Columns, each made a TRow.
@@ -105,16 +100,16 @@ void Fetch(benchmark::State& State, const TDriver& Driver, const char* Sql) {
 }
 
 const TSide insert("Insert", "modern", [](auto& State, auto& Driver) {
-  Batch<std::string_view>(State, Driver, false);
+  Insert(State, Driver, false, Batch<std::string_view>);
 });
 const TSide insertNulls("InsertNulls", "modern", [](auto& State, auto& Driver) {
-  Batch<std::optional<std::string_view>>(State, Driver, true);
+  Insert(State, Driver, true, Batch<std::optional<std::string_view>>);
 });
 const TSide insertVectors("Insert", "vectors", [](auto& State, auto& Driver) {
-  Vectors<std::string>(State, Driver, false);
+  Insert(State, Driver, false, Vectors<std::string>);
 });
 const TSide insertNullsVectors("InsertNulls", "vectors", [](auto& State, auto& Driver) {
-  Vectors<std::optional<std::string>>(State, Driver, true);
+  Insert(State, Driver, true, Vectors<std::optional<std::string>>);
 });
 const TSide fetchRows("fetch", "modern", [](auto& State, auto& Driver) {
   Fetch<fetch::TFetchedRow, std::int64_t, std::string, double>(State, Driver, fetch::Select);
