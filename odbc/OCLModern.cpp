@@ -63,7 +63,7 @@ number_form number_form_of(THdbc& db) {
   std::string driver = db.GetInfoString(SQL_DRIVER_NAME);
   constexpr std::string_view psqlodbc = "psqlodbc";
   return rtl::SameText(driver.substr(0, psqlodbc.size()), psqlodbc) ? number_form::text
-                                                                      : number_form::binary;
+                                                                    : number_form::binary;
 }
 
 void refuse(const std::string& what) { throw rtl::EConvertError(what + "."); }

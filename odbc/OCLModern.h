@@ -36,9 +36,9 @@
 #include <utility>
 #include <vector>
 
-// The read of a row's value goes inline into the loop over the rows, where the compiler's own
-// measure would leave a call for every value.
-// What is rarely taken stays out of it.
+// The read of a row's value, and the store of one added to a batch, go inline into the loop
+// over the rows, where the compiler's own measure would leave a call for every value; what is
+// rarely taken stays out of it.
 #if defined(_MSC_VER)
 #define OCL_SQL_INLINE __forceinline
 #define OCL_SQL_NOINLINE __declspec(noinline)
@@ -483,8 +483,7 @@ class value_array {
   static constexpr bool nullable = is_optional<Value>::value;
   static constexpr bool variable = text<element> || bytes<element>;
 
-  explicit value_array(number_form form)
-      : as_text_(number<element> && form == number_form::text) {}
+  explicit value_array(number_form form) : as_text_(number<element> && form == number_form::text) {}
 
   // The bytes an element takes in the array.
   std::size_t stride() const { return stride_; }
@@ -556,16 +555,14 @@ class value_array {
         return true;
       }
     }
-    std::memcpy(target, bind_traits<element>::describe(value, room_).data,
-                fixed_width<element>());
+    std::memcpy(target, bind_traits<element>::describe(value, room_).data, fixed_width<element>());
     return true;
   }
 
   const bool as_text_;
   const bound_value shape_ = bind_traits<element>::shape();
-  const std::size_t stride_ = variable || as_text_
-                                  ? static_cast<std::size_t>(CTypeSize(SQL_C_CHAR))
-                                  : fixed_width<element>();
+  const std::size_t stride_ = variable || as_text_ ? static_cast<std::size_t>(CTypeSize(SQL_C_CHAR))
+                                                   : fixed_width<element>();
   std::byte* buffer_ = nullptr;
   std::vector<SQLLEN> indicators_;
   std::vector<SQLLEN*> places_;
@@ -575,7 +572,8 @@ class value_array {
 // One column of execute_many: the values of a caller's range, an array at a time. Values the
 // driver reads as they are stored, in contiguous memory, go in with one copy of the array.
 template <class R>
-class array_column : public value_array<std::remove_cvref_t<std::ranges::range_reference_t<const R&>>> {
+class array_column
+    : public value_array<std::remove_cvref_t<std::ranges::range_reference_t<const R&>>> {
   using base = value_array<std::remove_cvref_t<std::ranges::range_reference_t<const R&>>>;
   static constexpr bool as_block = std::ranges::contiguous_range<const R&> && !base::nullable &&
                                    bound_as_stored<typename base::element>();
@@ -612,10 +610,9 @@ class array_column : public value_array<std::remove_cvref_t<std::ranges::range_r
 template <class... Columns>
 void read_doubles_as_text(THstmt& stmt) {
   SQLUSMALLINT column = 0;
-  ((++column,
-    std::is_same_v<typename without_optional<Columns>::type, double>
-        ? stmt.AddColType(column, SQL_VARCHAR)
-        : void()),
+  ((++column, std::is_same_v<typename without_optional<Columns>::type, double>
+                  ? stmt.AddColType(column, SQL_VARCHAR)
+                  : void()),
    ...);
 }
 

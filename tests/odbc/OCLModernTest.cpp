@@ -114,8 +114,8 @@ TEST_P(ModernTest, EveryBoundTypeComesBackAsItWent) {
     RoundTrip<double>(db, "DOUBLE PRECISION", {0.25, -1.5e300, 0.1, 0.5});
     // The 15 digits of the largest doubles are beyond them: infinities, as the driver reads them.
     db.execute("DELETE FROM round_trip");
-    db.execute("INSERT INTO round_trip VALUES (1, ?), (2, ?)",
-               std::numeric_limits<double>::max(), -std::numeric_limits<double>::max());
+    db.execute("INSERT INTO round_trip VALUES (1, ?), (2, ?)", std::numeric_limits<double>::max(),
+               -std::numeric_limits<double>::max());
     std::vector<double> largest;
     for (auto [v] : db.query<double>("SELECT v FROM round_trip ORDER BY k")) largest.push_back(v);
     EXPECT_EQ(largest, (std::vector<double>{inf, -inf}));
