@@ -872,12 +872,7 @@ class statement {
       std::size_t count = std::min(detail::array_rows, rows - done);
       if (count != bound_rows_) {
         bound_rows_ = count;
-        [&]<std::size_t... I>(std::index_sequence<I...>) {
-          (std::get<I>(arrays).bind(*stmt_, numbers(I), count,
-                                    array_buffer(I, count * std::get<I>(arrays).stride())),
-           ...);
-        }
-        (std::index_sequence_for<Ranges...>{});
+        bind_arrays(arrays, count);
       }
       if (!std::apply([&](auto&... a) { return (a.fill(done, count) && ...); }, arrays)) {
         for (; done < rows; ++done) execute(at(columns, done)...);
@@ -930,12 +925,22 @@ class statement {
   void start_batch(std::size_t count);
   // Refuses a number of values (What) other than that of the distinct :names.
   void check_count(std::size_t count, const char* what) const;
-  // A transaction for an execute_many where none is open; null otherwise.
+  // A transaction for an execute_many or a batch where none is open; null otherwise.
   std::unique_ptr<transaction> own_transaction();
   // The parameter numbers that the value of that position binds.
   const std::vector<SQLUSMALLINT>& numbers(std::size_t value);
   // Room for the arrays of the value of that position, at least Bytes of it.
   std::byte* array_buffer(std::size_t value, std::size_t bytes);
+  // Each of a tuple of parameter arrays bound for Rows rows, in the room of its position.
+  template <class... Arrays>
+  void bind_arrays(std::tuple<Arrays...>& arrays, std::size_t rows) {
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+      (std::get<I>(arrays).bind(*stmt_, numbers(I), rows,
+                                array_buffer(I, rows * std::get<I>(arrays).stride())),
+       ...);
+    }
+    (std::index_sequence_for<Arrays...>{});
+  }
   void bind(std::size_t value, const detail::bound_value& v);
 
   detail::statement_ptr stmt_;
@@ -989,12 +994,7 @@ class batch {
   }
 
   void bind(std::size_t rows) {
-    [&]<std::size_t... I>(std::index_sequence<I...>) {
-      (std::get<I>(arrays_).bind(*owner_.stmt_, owner_.numbers(I), rows,
-                                 owner_.array_buffer(I, rows * std::get<I>(arrays_).stride())),
-       ...);
-    }
-    (std::index_sequence_for<Columns...>{});
+    owner_.bind_arrays(arrays_, rows);
     bound_ = rows;
   }
 
